@@ -1,0 +1,21 @@
+#pragma once
+// Modal dialogs and the system's address opener. Everything the window shows modally or hands to
+// the desktop goes through these seams, so tests can answer and record them.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+struct DialogSeams {
+    // Plain message box with an OK button; caption: the application title.
+    std::function<void(const QString& text)> showMessage;
+    // Yes/No box with the question icon; returns true for Yes.
+    std::function<bool(const QString& text, const QString& caption)> askYesNo;
+    // The default error display: stop icon, OK, caption: the application title.
+    std::function<void(const QString& text)> showError;
+    // Hands an address, unchanged, to the system's opener; the result is ignored.
+    std::function<void(const std::string& address)> openAddress;
+};
+
+// The seams in force; they start as the real dialogs and opener.
+DialogSeams& Dialogs();
