@@ -1,0 +1,11 @@
+#include "announce/announcement_address.h"
+
+#include <cstdlib>
+
+std::string AnnouncementAddress() {
+    const char* override_address = std::getenv(kAnnouncementAddressVariable);
+    if (override_address != nullptr && *override_address != '\0') {
+        return override_address;
+    }
+    return kBuiltInAnnouncementAddress;
+}
