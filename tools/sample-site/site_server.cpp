@@ -1,0 +1,206 @@
+#include "tools/sample-site/site_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "tools/sample-site/http_exchange.h"
+#include "tools/sample-site/sample_site.h"
+
+namespace {
+
+// A request head larger than this is refused: no client of ours sends one, and it bounds the
+// memory a misbehaving peer can make a connection hold.
+constexpr size_t kMaxRequestHead = 64 * 1024;
+// Request bodies are read and thrown away up to this size; a GET has none.
+constexpr long kMaxRequestBody = 1024 * 1024;
+// A connection that sends nothing for this long is closed, so forgotten clients do not pin
+// threads. Readers notice the close on their next request and reconnect.
+constexpr int kConnectionIdleSeconds = 120;
+// More connections than this at once are refused by closing them at once.
+constexpr int kMaxConnections = 256;
+// How often the accept loop wakes to look at the idle clock.
+constexpr int kAcceptPollMillis = 250;
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<long long> lastActivity{0};
+std::atomic<int> openConnections{0};
+
+long long NowMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+bool SendAll(int fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads more bytes into `buffer`; false on close, error or idle timeout.
+bool ReadMore(int fd, std::string& buffer) {
+    char block[16384];
+    for (;;) {
+        const ssize_t n = ::recv(fd, block, sizeof block, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        buffer.append(block, static_cast<size_t>(n));
+        return true;
+    }
+}
+
+void Refuse(int fd, int status) {
+    SiteResponse response;
+    response.status = status;
+    response.contentType = "text/plain; charset=utf-8";
+    response.body = std::string(ReasonPhrase(status)) + "\n";
+    response.close = true;
+    SendAll(fd, SerializeResponse(response, false, false));
+}
+
+void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
+    timeval idle{kConnectionIdleSeconds, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    std::string buffer;
+    for (;;) {
+        size_t headEnd;
+        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (buffer.size() > kMaxRequestHead) {
+                Refuse(fd, 431);
+                return;
+            }
+            if (!ReadMore(fd, buffer)) {
+                return;
+            }
+        }
+        lastActivity = NowMillis();
+        const auto request = ParseRequestHead(std::string_view(buffer).substr(0, headEnd));
+        buffer.erase(0, headEnd + 4);
+        if (!request) {
+            Refuse(fd, 400);
+            return;
+        }
+        const std::string length = request->Header("content-length");
+        if (!length.empty()) {
+            char* end = nullptr;
+            const long bodySize = std::strtol(length.c_str(), &end, 10);
+            if (*end != '\0' || bodySize < 0 || bodySize > kMaxRequestBody) {
+                Refuse(fd, 413);
+                return;
+            }
+            while (buffer.size() < static_cast<size_t>(bodySize)) {
+                if (!ReadMore(fd, buffer)) {
+                    return;
+                }
+            }
+            buffer.erase(0, static_cast<size_t>(bodySize));
+        }
+        SiteResponse response = site.Respond(*request);
+        if (!request->WantsKeepAlive()) {
+            response.close = true;
+        }
+        if (!SendAll(fd, SerializeResponse(response, options.chunked, request->method == "HEAD"))) {
+            return;
+        }
+        lastActivity = NowMillis();
+        // --close-early hangs up without having said so, as a server that drops idle
+        // connections does; the reader must notice and connect again.
+        if (response.close || options.closeEarly) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+SiteListener::SiteListener(int port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) {
+        throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+    }
+    const int one = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd_, 128) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::close(fd_);
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+                                 reason);
+    }
+    socklen_t size = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+}
+
+SiteListener::~SiteListener() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::string SiteListener::BaseAddress() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+void SiteListener::Serve(SampleSite& site, const SiteOptions& options) {
+    lastActivity = NowMillis();
+    const long long idleLimit = static_cast<long long>(options.idleExitSeconds) * 1000;
+    for (;;) {
+        pollfd waiting{fd_, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, kAcceptPollMillis);
+        if (NowMillis() - lastActivity.load() > idleLimit) {
+            return;
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            continue;
+        }
+        lastActivity = NowMillis();
+        if (openConnections.load() >= kMaxConnections) {
+            ::close(client);
+            continue;
+        }
+        ++openConnections;
+        std::thread([client, &site, &options] {
+            ServeConnection(client, site, options);
+            ::close(client);
+            --openConnections;
+        }).detach();
+    }
+}
