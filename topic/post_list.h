@@ -10,7 +10,7 @@
 #include <vector>
 
 class TPostList {
-public:
+  public:
     void Add(std::string fragment) {
         std::lock_guard lock(mutex_);
         items_.push_back(std::move(fragment));
@@ -35,7 +35,7 @@ public:
         return items_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> items_;
 };

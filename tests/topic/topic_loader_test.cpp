@@ -1,0 +1,193 @@
+// The loader core over an in-memory site: the order of its steps, repeats, giving up, and the
+// ends of a topic.
+#include "topic/topic_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/topic/topic_page.h"
+#include "topic/starter_values.h"
+
+namespace {
+
+using namespace topic_page;
+
+// Pages by address; an address may fail a number of times before it answers.
+struct TFakeSite {
+    std::map<std::string, std::string> pages;
+    std::map<std::string, int> failuresLeft;
+    std::vector<std::string> requests;
+
+    std::string Get(const std::string& address) {
+        requests.push_back(address);
+        if (failuresLeft[address]-- > 0) {
+            throw std::runtime_error("connection refused");
+        }
+        const auto it = pages.find(address);
+        if (it == pages.end()) {
+            throw std::runtime_error("HTTP/1.1 404 Not Found");
+        }
+        return it->second;
+    }
+};
+
+// Runs one load and records what the window would have seen, in order.
+struct TLoadRecord {
+    std::vector<std::string> events;
+    std::vector<std::string> addressReads;
+    std::shared_ptr<TPostList> published;
+    std::unique_ptr<TTopicLoader> loader;
+};
+
+TLoadRecord Load(TFakeSite& site, std::function<std::string()> address) {
+    TLoadRecord record;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [&] {
+        record.addressReads.push_back(address());
+        return record.addressReads.back();
+    };
+    hooks.ShowStarterPost = [&](const std::string& post) {
+        record.events.push_back("show [" + StarterName() + "] " + post);
+    };
+    hooks.PublishPosts = [&](const std::shared_ptr<TPostList>& posts) {
+        record.published = posts;
+        record.events.push_back("publish " + std::to_string(posts->Count()));
+    };
+    record.loader = std::make_unique<TTopicLoader>(
+        [&site](const std::string& a) { return site.Get(a); }, hooks);
+    record.loader->Execute();
+    return record;
+}
+
+std::string FirstPage(const std::string& name, const std::string& next) {
+    return Page(Starter("http://s/people/1/", name) + Opening("开篇") + Reply(name, "p1a") +
+                Reply("Other", "o") + Reply(name, "p1b") + (next.empty() ? "" : Next(next)));
+}
+
+std::string LaterPage(const std::string& name, const std::string& post, const std::string& next) {
+    return Page(Reply(name, post) + Reply("Other", "o") +
+                (next.empty() ? LastPageNext() : Next(next)));
+}
+
+TEST(TopicLoader, ShowsTheOpeningPostThenPublishesAfterEveryPage) {
+    TFakeSite site;
+    site.pages["http://s/t/1"] = FirstPage("Ann", "http://s/t/1?start=100");
+    site.pages["http://s/t/1?start=100"] = LaterPage("Ann", "p2", "http://s/t/1?start=200");
+    site.pages["http://s/t/1?start=200"] = LaterPage("Ann", "p3", "");
+    const TLoadRecord r = Load(site, [] { return std::string("  http://s/t/1\n"); });
+    const TTopicLoader* loader = r.loader.get();
+
+    EXPECT_EQ(r.events, (std::vector<std::string>{"show [Ann] 开篇\n</div>", "publish 2",
+                                                  "publish 3", "publish 4", "publish 4"}));
+    EXPECT_EQ(r.published, loader->WorkerPosts);  // the list itself, not a copy
+    EXPECT_EQ(loader->WorkerPosts->Snapshot(),
+              (std::vector<std::string>{"p1a\n", "p1b\n", "p2\n", "p3\n"}));
+    EXPECT_EQ(loader->PagesFetched(),
+              (std::vector<std::string>{"http://s/t/1", "http://s/t/1?start=100",
+                                        "http://s/t/1?start=200"}));
+    EXPECT_EQ(StarterUrl(), "http://s/people/1/");
+    EXPECT_EQ(r.addressReads.size(), 1u);
+}
+
+TEST(TopicLoader, RepeatsFailedRequestsReadingTheAddressBoxAgain) {
+    TFakeSite site;
+    site.pages["http://s/t/2"] = FirstPage("Bo", "http://s/t/2?p=2");
+    site.pages["http://s/t/2?p=2"] = LaterPage("Bo", "p2", "");
+    site.failuresLeft["http://s/t/2"] = 2;
+    site.failuresLeft["http://s/t/2?p=2"] = 2;
+    int reads = 0;
+    // The user corrects a typo while the first attempt fails.
+    const TLoadRecord r =
+        Load(site, [&] { return ++reads == 1 ? "http://s/t/typo" : "http://s/t/2"; });
+    EXPECT_EQ(r.addressReads.size(), 4u);
+    EXPECT_EQ(site.requests, (std::vector<std::string>{
+                                 "http://s/t/typo", "http://s/t/2", "http://s/t/2", "http://s/t/2",
+                                 "http://s/t/2?p=2", "http://s/t/2?p=2", "http://s/t/2?p=2"}));
+    ASSERT_NE(r.published, nullptr);
+    EXPECT_EQ(r.published->Snapshot(), (std::vector<std::string>{"p1a\n", "p1b\n", "p2\n"}));
+}
+
+TEST(TopicLoader, GivesUpAfterTenRepeatsAndGoesOnWithAnEmptyPage) {
+    TFakeSite site;
+    SetStarter("old", "Old");
+    const TLoadRecord first = Load(site, [] { return std::string("http://s/nowhere"); });
+    EXPECT_EQ(site.requests.size(), 1u + TTopicLoader::kMaxRepeats);
+    EXPECT_EQ(first.events, (std::vector<std::string>{"show [] ", "publish 0", "publish 0"}));
+    EXPECT_EQ(StarterUrl(), "");
+
+    site.requests.clear();
+    site.pages["http://s/t/3"] = FirstPage("Cy", "http://s/t/3?p=2");
+    site.pages["http://s/t/3?p=2"] = LaterPage("Cy", "never", "");
+    site.failuresLeft["http://s/t/3?p=2"] = 1 + TTopicLoader::kMaxRepeats;
+    const TLoadRecord later = Load(site, [] { return std::string("http://s/t/3"); });
+    EXPECT_EQ(site.requests.size(), 2u + TTopicLoader::kMaxRepeats);
+    EXPECT_EQ(later.events, (std::vector<std::string>{"show [Cy] 开篇\n</div>", "publish 2",
+                                                      "publish 2", "publish 2"}));
+}
+
+TEST(TopicLoader, StopsWhenANextLinkLeadsBackToAFetchedPage) {
+    TFakeSite site;
+    site.pages["http://s/t/4"] = FirstPage("Di", "http://s/t/4?p=2");
+    site.pages["http://s/t/4?p=2"] = LaterPage("Di", "p2", "http://s/t/4");
+    const TLoadRecord r = Load(site, [] { return std::string("http://s/t/4"); });
+    EXPECT_EQ(site.requests, (std::vector<std::string>{"http://s/t/4", "http://s/t/4?p=2"}));
+    EXPECT_EQ(r.published->Count(), 3);
+
+    site.requests.clear();
+    site.pages["http://s/t/5"] = FirstPage("Di", "http://s/t/5");  // a page linking to itself
+    Load(site, [] { return std::string("http://s/t/5"); });
+    EXPECT_EQ(site.requests, (std::vector<std::string>{"http://s/t/5"}));
+}
+
+TEST(TopicLoader, AnIllFormedPageEndsTheTopic) {
+    TFakeSite site;
+    site.pages["http://s/t/6"] = FirstPage("Ed", "http://s/t/6?p=2");
+    site.pages["http://s/t/6?p=2"] = LaterPage("Ed", "p2 \xC0\xAF", "http://s/t/6?p=3");
+    site.pages["http://s/t/6?p=3"] = LaterPage("Ed", "p3", "");
+    const TLoadRecord r = Load(site, [] { return std::string("http://s/t/6"); });
+    EXPECT_EQ(site.requests.size(), 2u);
+    EXPECT_EQ(r.events, (std::vector<std::string>{"show [Ed] 开篇\n</div>", "publish 2",
+                                                  "publish 2", "publish 2"}));
+
+    site.requests.clear();
+    site.pages["http://s/t/7"] = "\xFF" + FirstPage("Ed", "http://s/t/6?p=3");
+    const TLoadRecord bad = Load(site, [] { return std::string("http://s/t/7"); });
+    EXPECT_EQ(site.requests.size(), 1u);
+    EXPECT_EQ(bad.events, (std::vector<std::string>{"show [] ", "publish 0", "publish 0"}));
+}
+
+TEST(TopicLoader, TheFirstPageFixesTheSuffix) {
+    // No " (" after the name on page 1: "</a>" serves the whole load and still finds page 2's
+    // replies, which show " (" after the name.
+    TFakeSite site;
+    site.pages["http://s/t/8"] =
+        Page(Starter("u", "Fa") + Opening("o") + PlainReply("Fa", "p1") + Next("http://s/t/8?p=2"));
+    site.pages["http://s/t/8?p=2"] = LaterPage("Fa", "p2", "");
+    const TLoadRecord r = Load(site, [] { return std::string("http://s/t/8"); });
+    EXPECT_EQ(r.published->Snapshot(), (std::vector<std::string>{"p1\n", "p2\n"}));
+}
+
+TEST(TopicLoader, ErrorsOfTheWindowStepsAreIgnored) {
+    TFakeSite site;
+    site.pages["http://s/t/9"] = FirstPage("Gu", "http://s/t/9?p=2");
+    site.pages["http://s/t/9?p=2"] = LaterPage("Gu", "p2", "");
+    int publishes = 0;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("http://s/t/9"); };
+    hooks.ShowStarterPost = [](const std::string&) { throw std::runtime_error("view failed"); };
+    hooks.PublishPosts = [&](const std::shared_ptr<TPostList>&) {
+        ++publishes;
+        throw std::runtime_error("window gone");
+    };
+    TTopicLoader loader([&site](const std::string& a) { return site.Get(a); }, hooks);
+    loader.Execute();
+    EXPECT_EQ(publishes, 3);
+    EXPECT_EQ(loader.WorkerPosts->Count(), 3);
+}
+
+}  // namespace

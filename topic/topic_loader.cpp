@@ -1,0 +1,86 @@
+#include "topic/topic_loader.h"
+
+#include <string_view>
+#include <utility>
+
+#include "topic/starter_values.h"
+#include "topic/text_ops.h"
+#include "topic/topic_cutting.h"
+#include "topic/utf8_decode.h"
+
+TTopicLoader::TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks)
+    : get_(std::move(get)), hooks_(std::move(hooks)) {}
+
+std::string TTopicLoader::FetchPage(const std::function<std::string()>& address) {
+    for (int attempt = 0; attempt <= kMaxRepeats; ++attempt) {
+        std::string target;
+        try {
+            target = std::string(text::trim(address()));
+            requested_.insert(target);
+            std::string body = get_(target);
+            pagesFetched_.push_back(target);
+            if (hooks_.PageFetched) {
+                hooks_.PageFetched(target);
+            }
+            return DecodePage(std::move(body));
+        } catch (...) {
+            // Any failed request (or address read) is repeated at once.
+        }
+    }
+    // Given up: the steps after a fetch take an empty page and find nothing on it.
+    return {};
+}
+
+void TTopicLoader::Publish() {
+    if (!hooks_.PublishPosts) {
+        return;
+    }
+    try {
+        hooks_.PublishPosts(WorkerPosts);
+    } catch (...) {
+        // A failing view or window must not end the load.
+    }
+}
+
+void TTopicLoader::Execute() {
+    WorkerPosts = std::make_shared<TPostList>();
+
+    std::string page = FetchPage(hooks_.ReadAddress);
+    TStarterPieces pieces = CutStarter(page);
+    starterUrl_ = pieces.StarterUrl;
+    starterName_ = pieces.StarterName;
+    SetStarter(std::move(pieces.StarterUrl), std::move(pieces.StarterName));
+    FirstPost = std::move(pieces.FirstPost);
+
+    if (hooks_.ShowStarterPost) {
+        try {
+            hooks_.ShowStarterPost(FirstPost);
+        } catch (...) {
+            // The opening post not shown is no reason to stop collecting.
+        }
+    }
+
+    // The suffix is fixed by the first page; the name is read afresh at every use, since a
+    // later load may have replaced it.
+    const std::string_view suffix = ChooseSuffix(StarterName(), pieces.Rest);
+    const std::function<std::string()> replyKey = [suffix] {
+        return ReplyKey(StarterName(), suffix);
+    };
+    const std::function<void(std::string)> append = [this](std::string fragment) {
+        WorkerPosts->Add(std::move(fragment));
+    };
+
+    std::string_view t = CutReplies(pieces.Rest, replyKey, append);
+    Publish();
+
+    for (;;) {
+        const std::string next = NextPageAddress(t);
+        if (next.empty() || requested_.count(next) != 0) {
+            break;
+        }
+        page = FetchPage([&next] { return next; });
+        t = CutReplies(page, replyKey, append);
+        Publish();
+    }
+    Publish();
+}

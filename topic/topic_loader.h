@@ -1,0 +1,61 @@
+#pragma once
+// One topic load, without threads or windows: fetch the first page, cut out the starter and the
+// opening post, show it, collect the starter's replies page by page and publish the growing list
+// after every page. The window's worker thread and the export tool both run this.
+//
+// The hooks stand for the steps that touch the window; the window's worker runs each of them on
+// the main thread and waits. Errors raised by ShowStarterPost and PublishPosts are ignored.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "topic/post_list.h"
+
+// One GET: returns the body bytes or throws on any failed request.
+using TPageGetter = std::function<std::string(const std::string& address)>;
+
+struct TTopicLoaderHooks {
+    // The address box's current text, read again at every first-page attempt.
+    std::function<std::string()> ReadAddress;
+    std::function<void(const std::string& firstPost)> ShowStarterPost;
+    std::function<void(const std::shared_ptr<TPostList>& posts)> PublishPosts;
+    // Told after every page that was fetched (optional).
+    std::function<void(const std::string& address)> PageFetched;
+};
+
+class TTopicLoader {
+  public:
+    // A failed request is repeated at once; after the first attempt and this many repeats the
+    // page counts as empty, as the announcement feed gives up after the same number.
+    static constexpr int kMaxRepeats = 10;
+
+    TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks);
+
+    // Runs the whole load on the calling thread.
+    void Execute();
+
+    std::shared_ptr<TPostList> WorkerPosts;
+    std::string FirstPost;
+
+    // The addresses whose pages were fetched, in order.
+    const std::vector<std::string>& PagesFetched() const { return pagesFetched_; }
+    // The starter's address and name as this load cut them from its first page.
+    const std::string& OwnStarterUrl() const { return starterUrl_; }
+    const std::string& OwnStarterName() const { return starterName_; }
+
+  private:
+    // Fetches and decodes one page, repeating failed requests; the empty text when it gives up.
+    std::string FetchPage(const std::function<std::string()>& address);
+    void Publish();
+
+    TPageGetter get_;
+    TTopicLoaderHooks hooks_;
+    std::vector<std::string> pagesFetched_;
+    // Every address this load asked for: a next link back to one of them ends the topic.
+    std::unordered_set<std::string> requested_;
+    std::string starterUrl_;
+    std::string starterName_;
+};
