@@ -1,0 +1,374 @@
+#include "net/net_tcp_connection.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "net/net_exceptions.h"
+#include "net/net_socket_errors.h"
+#include "net/net_socket_layer.h"
+#include "net/net_text.h"
+
+namespace tovalin::net {
+namespace {
+
+// An announced size is only a promise; memory is reserved for at most this much up front and
+// the rest grows as bytes really arrive.
+constexpr std::size_t kMaxUpfrontReservation = 4u << 20;
+
+[[noreturn]] void ThrowClosed() {
+    throw ENetConnClosedGracefully("Connection Closed Gracefully.");
+}
+
+// A poll that restarts after a signal with the time that is left; -1 waits without limit.
+int PollReadable(int fd, int waitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        int r = ::poll(&p, 1, waitMs);
+        if (r >= 0 || errno != EINTR)
+            return r;
+        if (waitMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+    }
+}
+
+bool ResolveHost(const std::string& host, in_addr& out) {
+    if (EqualsIgnoreCase(host, "LOCALHOST")) {
+        return ::inet_pton(AF_INET, "127.0.0.1", &out) == 1;
+    }
+    if (IsIPv4Address(host)) {
+        // Parts may carry leading zeros ("010"), which inet_pton refuses: build it by hand.
+        std::uint32_t value = 0;
+        std::string_view rest = host;
+        for (int i = 0; i < 4; ++i) {
+            auto dot = rest.find('.');
+            value = (value << 8) | static_cast<std::uint32_t>(*ParseDecimal(rest.substr(0, dot)));
+            rest.remove_prefix(dot == std::string_view::npos ? rest.size() : dot + 1);
+        }
+        out.s_addr = htonl(value);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+        return false;
+    }
+    out = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+    ::freeaddrinfo(result);
+    return true;
+}
+
+// A blocking connect that a signal interrupted goes on in the background; wait for its end.
+int FinishInterruptedConnect(int fd) {
+    pollfd p{fd, POLLOUT, 0};
+    while (::poll(&p, 1, -1) < 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    int err = 0;
+    socklen_t len = sizeof err;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+    return err;
+}
+
+}  // namespace
+
+void TNetIOHandlerSocket::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+TNetTCPConnection::TNetTCPConnection() {
+    TNetSocketLayer::Acquire();
+}
+
+TNetTCPConnection::~TNetTCPConnection() {
+    holder_.reset();
+    TNetSocketLayer::Release();
+}
+
+void TNetTCPConnection::CloseConnection() {
+    if (holder_)
+        holder_->Close();
+    holder_.reset();
+    closed_ = true;
+    writing_ = false;
+    out_.clear();
+}
+
+bool TNetTCPConnection::IsOpen() {
+    if (!holder_)
+        return false;
+    if (closed_)
+        holder_->Close();
+    return holder_->Connected();
+}
+
+void TNetTCPConnection::NoteClosed() {
+    closed_ = true;
+    if (holder_)
+        holder_->Close();
+}
+
+void TNetTCPConnection::ProbeClose() {
+    if (IsOpen())
+        Fill(kProbeWaitMs, false, false);
+}
+
+bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
+    if (waitMs == kDefaultWait)
+        waitMs = ReadTimeout == 0 ? -1 : ReadTimeout;
+    const int fd = holder_->Handle();
+    int ready = PollReadable(fd, waitMs);
+    if (ready < 0)
+        throw MakeSocketError(SocketCodeFromErrno(errno));
+    if (ready == 0) {
+        if (failOnTimeout)
+            throw ENetReadTimeout("Read Timeout");
+        return false;
+    }
+    const std::size_t block = static_cast<std::size_t>(std::max(1, RecvBufferSize));
+    if (inHead_ > 0 && inHead_ == in_.size()) {
+        in_.clear();
+        inHead_ = 0;
+    }
+    const std::size_t old = in_.size();
+    in_.resize(old + block);
+    ssize_t n;
+    do {
+        n = ::recv(fd, in_.data() + old, block, 0);
+    } while (n < 0 && errno == EINTR);
+    in_.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    if (n > 0)
+        return true;
+    if (n < 0) {
+        int code = SocketCodeFromErrno(errno);
+        if (!IsConnectionLostCode(code))
+            throw MakeSocketError(code);
+        holder_->Close();
+        if (Buffered() == 0) {
+            closed_ = true;
+            throw MakeSocketError(code);
+        }
+    }
+    NoteClosed();
+    if (Buffered() == 0 && failOnClose)
+        ThrowClosed();
+    return false;
+}
+
+void TNetTCPConnection::Consume(std::size_t n) {
+    inHead_ += n;
+    searched_ = 0;
+    if (inHead_ == in_.size()) {
+        in_.clear();
+        inHead_ = 0;
+    } else if (inHead_ > (1u << 16) && inHead_ > in_.size() / 2) {
+        in_.erase(0, inHead_);
+        inHead_ = 0;
+    }
+}
+
+void TNetTCPConnection::MoveToSink(std::size_t n, std::string& sink) {
+    sink.append(in_, inHead_, n);
+    Consume(n);
+}
+
+void TNetTCPConnection::CheckReadable() {
+    if (closed_)
+        ThrowClosed();
+    if (!holder_)
+        throw ENetNotConnected("Not Connected");
+    if (!holder_->Connected())
+        ThrowClosed();
+}
+
+std::string TNetTCPConnection::ReadLine() {
+    const std::size_t maxLine = static_cast<std::size_t>(std::max(0, MaxLineLength));
+    for (;;) {
+        const char* start = in_.data() + inHead_;
+        const std::size_t size = Buffered();
+        const void* lf =
+            searched_ < size ? std::memchr(start + searched_, '\n', size - searched_) : nullptr;
+        if (lf != nullptr) {
+            std::size_t len = static_cast<const char*>(lf) - start;
+            if (len > maxLine) {
+                throw ENetReadLnMaxLineLengthExceeded("Max line length exceeded.");
+            }
+            std::string line(start, len);
+            Consume(len + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return line;
+        }
+        searched_ = size;
+        if (size > maxLine)
+            throw ENetReadLnMaxLineLengthExceeded("Max line length exceeded.");
+        CheckReadable();
+        // The server may close mid-line: the partial line stays buffered and the caller sees an
+        // empty line now and the close at the next read.
+        if (!Fill(kDefaultWait, true, true))
+            return "";
+    }
+}
+
+void TNetTCPConnection::ReadCounted(std::uint64_t n, std::string& sink) {
+    sink.reserve(sink.size() +
+                 static_cast<std::size_t>(std::min<std::uint64_t>(n, kMaxUpfrontReservation)));
+    std::uint64_t take = std::min<std::uint64_t>(n, Buffered());
+    MoveToSink(static_cast<std::size_t>(take), sink);
+    std::uint64_t remaining = n - take;
+    const std::size_t blockSize = static_cast<std::size_t>(std::max(1, RecvBufferSize));
+    while (remaining > 0 && IsOpen()) {
+        const std::size_t block =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, blockSize));
+        while (Buffered() < block) {
+            Fill(kDefaultWait, true, true);
+            if (closed_) {
+                MoveToSink(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, Buffered())),
+                           sink);
+                ThrowClosed();
+            }
+        }
+        MoveToSink(block, sink);
+        remaining -= block;
+    }
+}
+
+void TNetTCPConnection::ReadUntilClose(std::string& sink, std::size_t maxBytes) {
+    auto drain = [&] {
+        if (Buffered() > maxBytes - std::min(maxBytes, sink.size())) {
+            throw ENetException("Response body too large.");
+        }
+        MoveToSink(Buffered(), sink);
+    };
+    drain();
+    while (IsOpen()) {
+        Fill(kDefaultWait, false, true);
+        drain();
+    }
+}
+
+void TNetTCPConnection::BeginWrite() {
+    writing_ = true;
+    out_.clear();
+}
+
+void TNetTCPConnection::WriteLine(std::string_view text) {
+    CheckSendable();
+    if (writing_) {
+        out_.append(text);
+        out_.append("\r\n");
+        return;
+    }
+    std::string line(text);
+    line.append("\r\n");
+    SendAll(line);
+}
+
+void TNetTCPConnection::EndWrite() {
+    std::string bytes;
+    bytes.swap(out_);
+    writing_ = false;
+    SendAll(bytes);
+}
+
+void TNetTCPConnection::CheckSendable() {
+    if (closed_ || (holder_ && !holder_->Connected())) {
+        if (holder_)
+            holder_->Close();
+        ThrowClosed();
+    }
+    if (!holder_)
+        throw ENetNotConnected("Not Connected");
+}
+
+void TNetTCPConnection::SendAll(std::string_view bytes) {
+    CheckSendable();
+    while (!bytes.empty()) {
+        ssize_t n = ::send(holder_->Handle(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            NoteClosed();
+            ThrowClosed();
+        }
+        if (n < 0) {
+            int code = SocketCodeFromErrno(errno);
+            if (IsConnectionLostCode(code))
+                holder_->Close();
+            throw MakeSocketError(code);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
+    if (!holder_) {
+        holder_ = std::make_unique<TNetIOHandlerSocket>();
+    } else if (holder_->Connected()) {
+        throw ENetAlreadyConnected("Already connected.");
+    }
+    in_.clear();
+    inHead_ = 0;
+    searched_ = 0;
+    closed_ = false;
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw ENetInvalidSocket("Cannot allocate socket.");
+    auto fail = [fd](int code) {
+        ::close(fd);
+        if (code == kCodeAddressInUse) {
+            throw ENetCouldNotBindSocket(
+                "Could not bind socket. Address and port are already in use.");
+        }
+        throw MakeSocketError(code);
+    };
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        fail(SocketCodeFromErrno(errno));
+    }
+    // A port outside the 16-bit range would be cut to another port silently; refuse it instead.
+    if (port < 0 || port > 65535)
+        fail(kCodeAddressNotAvailable);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (!ResolveHost(host, remote.sin_addr)) {
+        ::close(fd);
+        throw MakeSocketError(kCodeHostNotFound);
+    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        int err = errno == EINTR ? FinishInterruptedConnect(fd) : errno;
+        if (err != 0) {
+            ::close(fd);
+            throw MakeSocketError(SocketCodeFromErrno(err));
+        }
+    }
+    holder_->Attach(fd);
+}
+
+void TNetTCPClient::OpenConnection(int /*timeout*/) {
+    OpenSocket(Host, Port);
+}
+
+}  // namespace tovalin::net
