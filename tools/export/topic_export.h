@@ -1,0 +1,35 @@
+#pragma once
+// Reads a whole topic without a window and writes the starter's posts as HTML, Markdown or JSON.
+// The load is the window's own loader; only the hooks differ: the address is the one given, and
+// nothing is shown while it runs.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "topic/topic_loader.h"
+
+struct TTopicExport {
+    std::string StarterUrl;
+    std::string StarterName;
+    std::string FirstPost;
+    std::vector<std::string> Posts;
+    std::vector<std::string> Pages;  // addresses fetched, in order
+};
+
+enum class TExportFormat { Html, Markdown, Json };
+
+std::optional<TExportFormat> ParseExportFormat(std::string_view name);
+
+// Told after every page: pages fetched so far and posts found so far.
+using TExportProgress = std::function<void(std::size_t pages, std::size_t posts)>;
+
+TTopicExport ExportTopic(const std::string& address, TPageGetter get,
+                         const TExportProgress& progress = {});
+
+std::string FormatExport(const TTopicExport& topic, TExportFormat format);
+
+// A JSON string literal for UTF-8 text, quotes included.
+std::string JsonString(std::string_view text);
