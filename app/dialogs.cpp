@@ -10,8 +10,8 @@ namespace {
 DialogSeams RealDialogs() {
     DialogSeams seams;
     seams.showMessage = [](const QString& text) {
-        QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                                 text, QMessageBox::Ok);
+        QMessageBox::information(QApplication::activeWindow(),
+                                 QApplication::applicationDisplayName(), text, QMessageBox::Ok);
     };
     seams.askYesNo = [](const QString& text, const QString& caption) {
         return QMessageBox::question(QApplication::activeWindow(), caption, text,
@@ -23,8 +23,8 @@ DialogSeams RealDialogs() {
     };
     seams.openAddress = [](const std::string& address) {
         // The address goes over as typed on the page; what the opener makes of it is its own.
-        (void)QDesktopServices::openUrl(
-            QUrl::fromUserInput(QString::fromLocal8Bit(address.data(), static_cast<qsizetype>(address.size()))));
+        (void)QDesktopServices::openUrl(QUrl::fromUserInput(
+            QString::fromLocal8Bit(address.data(), static_cast<qsizetype>(address.size()))));
     };
     return seams;
 }

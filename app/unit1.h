@@ -6,14 +6,25 @@
 // topic reading handlers are in unit1_topic.cpp and the ticker handlers in unit1_announce.cpp.
 // Each of those files owns the block of declarations marked with its name below.
 
+#include <QLineEdit>
 #include <QObject>
+#include <QPushButton>
+#include <QRgb>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "app/application_events.h"
+#include "app/image.h"
+#include "app/label.h"
+#include "app/new_image.h"
 #include "topic/post_list.h"
+#include "view/web_browser.h"
 
-class TWebBrowser;
+class QEvent;
+class QShowEvent;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -22,6 +33,77 @@ public:
     ~TForm1() override;
 
     // ---- window (unit1.cpp) ----
+public:
+    // The controls, owned by the window. Creation (and stacking) order differs from this order:
+    // see the constructor.
+    TImage* img_BG = nullptr;
+    TNewImage* btn_Close = nullptr;
+    TImage* img_Close_Normal = nullptr;
+    TImage* img_Close_Over = nullptr;
+    TNewImage* btn_min = nullptr;
+    TImage* img_min_over = nullptr;
+    TImage* img_min_normal = nullptr;
+    QLineEdit* edt_directory_URL = nullptr;
+    TNewImage* btn_right = nullptr;
+    TImage* img_right_normal = nullptr;
+    TImage* img_right_over = nullptr;
+    TNewImage* btn_left = nullptr;
+    TImage* img_left_normal = nullptr;
+    TImage* img_left_over = nullptr;
+    TLabel* lbl_ad1 = nullptr;
+    QTimer* tmr_ad = nullptr;
+    QPushButton* btn1 = nullptr;
+    TLabel* lbl_LZName = nullptr;
+    TWebBrowser* wb1 = nullptr;
+    TApplicationEvents* aplctnvnts1 = nullptr;
+    TLabel* lbl_guangbo1 = nullptr;
+
+    // Runs once, from the constructor, after every control exists.
+    void FormCreate(QObject* Sender);
+    // Runs on the first show only, before the window is placed and appears. Failures inside are
+    // discarded silently.
+    void FormShow(QObject* Sender);
+
+    void img_BGMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                         int X, int Y);
+    void btn_CloseClick(QObject* Sender);
+    void btn_minClick(QObject* Sender);
+    void btn_CloseMouseEnter(QObject* Sender);
+    void btn_CloseMouseLeave(QObject* Sender);
+    void btn_minMouseEnter(QObject* Sender);
+    void btn_minMouseLeave(QObject* Sender);
+    void btn_rightMouseEnter(QObject* Sender);
+    void btn_rightMouseLeave(QObject* Sender);
+    void btn_leftMouseEnter(QObject* Sender);
+    void btn_leftMouseLeave(QObject* Sender);
+    // Drops every right-button press of the main thread, whatever window it is meant for.
+    void aplctnvnts1Message(QObject* Receiver, QEvent* Msg, bool& Handled);
+
+    // Painting goes through an off-screen buffer once FormShow has run (Qt always does so; the
+    // flag records the step).
+    bool DoubleBuffered = false;
+    // Pixels of exactly this colour are cut out of the window once the key is on.
+    bool TransparentColor = false;
+    QRgb TransparentColorValue = 0;
+
+    // How FormShow starts the announcement worker; tests replace it to count the starts.
+    std::function<void()> StartAnnouncements;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectEvents();
+    void ApplyLayering();
+    void KeepDragging(const QPointF& globalPosition);
+
+    bool firstShowDone_ = false;
+    // Dragging by hand, for platforms whose window manager offers no move-by-mouse.
+    bool dragging_ = false;
+    QPointF dragGrabGlobal_;
+    QPoint dragWindowStart_;
 
     // ---- topic reading (unit1_topic.cpp) ----
 public:

@@ -3,22 +3,28 @@
 // writes one generated page at a time into it. The operations mirror the render sequence the
 // window uses: size, Navigate("about:blank"), Document(), write, close, Refresh.
 //
-// Posts are untrusted markup: scripts do not run in the view, and a link clicked inside a post
-// opens in the system browser while the view stays on the post.
+// Posts are untrusted markup: scripts and plugins do not run in the view, the page cannot reach
+// local files, and a link clicked inside a post goes to OnOpenLink (the system browser unless the
+// window routes it elsewhere) while the view stays on the post.
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+
+class QWebEngineView;
 
 // An error reported by the view; the message says what failed.
 class EOleError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // The page currently loaded in the view. write() collects markup, close() shows it.
 class THTMLDocument {
-public:
+  public:
     virtual ~THTMLDocument() = default;
     virtual void write(const QString& markup) = 0;
     virtual void close() = 0;
@@ -26,14 +32,30 @@ public:
 
 class TWebBrowser : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TWebBrowser(QWidget* parent = nullptr);
     ~TWebBrowser() override;
 
     void setSize(int width, int height);
+    // Resets the view to the given address; the program only ever passes "about:blank".
     void Navigate(const QString& address);
-    // The HTML document of the view, or nullptr when it has none.
+    // The HTML document of the view, or nullptr when it has none (before the first Navigate).
     THTMLDocument* Document();
     // Redraws what is shown; never reloads (that would drop the written page).
     void Refresh();
+
+    // Receives every web link the user clicks inside a page; the view itself stays put.
+    std::function<void(const QUrl& address)> OnOpenLink;
+
+    // The engine view inside, for tests that read the shown document back.
+    QWebEngineView* engineView() const { return view_; }
+
+  private:
+    class WrittenPage;
+    class Page;
+    void showMarkup(const QString& markup);
+
+    QWebEngineView* view_ = nullptr;
+    Page* page_ = nullptr;
+    std::unique_ptr<WrittenPage> document_;
 };

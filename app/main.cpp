@@ -1,0 +1,24 @@
+// The process entry: the application object, the one window, the message loop, and the end.
+
+#include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/tovalin_application.h"
+#include "app/unit1.h"
+
+int main(int argc, char* argv[]) {
+    TApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QString::fromUtf8("Tovalin 澜页"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
+
+    new TForm1();    // assigns Form1 and runs FormCreate; lives until the process ends
+    Form1->winId();  // the system window now, shape included, as the design's start-up does
+    Form1->show();   // first show: FormShow, then centred on the desktop, then visible
+    const int code = QApplication::exec();
+
+    // Workers are never stopped or awaited: the process ends here and they end with it. No
+    // destructors run, so nothing can wait on a worker still blocked in the network.
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
