@@ -166,8 +166,12 @@ void TNetCustomHTTP::ReadChunkedBody(std::string& body) {
     }
     // Trailer lines up to the empty line belong to this response; left unread they would be
     // taken for the next response's status line on a kept-alive connection.
+    // A server that closes right after the last chunk has still sent the whole body.
     headBytes_ = 0;
-    while (!ReadHeadLine().empty()) {
+    try {
+        while (!ReadHeadLine().empty()) {
+        }
+    } catch (const ENetConnClosedGracefully&) {
     }
 }
 

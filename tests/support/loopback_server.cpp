@@ -245,6 +245,16 @@ std::size_t LoopbackServer::RequestCount() const {
     return requests_.size();
 }
 
+bool LoopbackServer::WaitForRequests(std::size_t n, std::chrono::milliseconds wait) const {
+    auto deadline = std::chrono::steady_clock::now() + wait;
+    while (RequestCount() < n) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs / 4));
+    }
+    return true;
+}
+
 std::string LoopbackServer::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }

@@ -72,6 +72,8 @@ class LoopbackServer {
 
     std::vector<std::string> Requests() const;  // every head received, in arrival order
     std::size_t RequestCount() const;
+    // Waits until at least n heads have been received; false when the wait passes first.
+    bool WaitForRequests(std::size_t n, std::chrono::milliseconds wait = 5s) const;
     int Connections() const { return connections_.load(); }
 
     void Stop();
