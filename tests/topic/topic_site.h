@@ -4,6 +4,7 @@
 // that fails twice before it answers.
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,7 +27,11 @@ struct TTopicSite {
     std::map<std::string, std::string> needsCookie;
     // 500 answers this target gives before its page.
     std::map<std::string, int> failures;
+    // A target held back until its gate opens (at most kGateWait), to let a test act mid-load.
+    std::map<std::string, std::shared_ptr<std::atomic<bool>>> gates;
 };
+
+inline constexpr auto kGateWait = std::chrono::seconds(10);
 
 inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
@@ -49,6 +54,13 @@ inline std::unique_ptr<LoopbackServer> Serve(TTopicSite site) {
                 return;
             }
             const std::string target = tovalin::test::RequestTarget(head);
+            if (const auto gate = shared->gates.find(target); gate != shared->gates.end()) {
+                const auto until = std::chrono::steady_clock::now() + kGateWait;
+                while (!gate->second->load() && !conn.Stopping() &&
+                       std::chrono::steady_clock::now() < until) {
+                    conn.Pause(std::chrono::milliseconds(5));
+                }
+            }
             {
                 std::lock_guard lock(*mutex);
                 if ((*failuresGiven)[target] < shared->failures[target]) {
