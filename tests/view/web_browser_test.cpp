@@ -1,0 +1,138 @@
+// The HTML view adapter: the render sequence shows the written page, posts cannot run scripts or
+// move the view, and clicked links go out through the opener.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "view/navigation_policy.h"
+#include "view/web_browser.h"
+
+namespace {
+
+constexpr int kWaitMs = 15000;  // a generous bound for the engine's first start
+
+// The document the view shows now, serialised by the engine.
+QString ShownHtml(TWebBrowser& browser) {
+    QString html;
+    bool done = false;
+    browser.engineView()->page()->toHtml([&](const QString& result) {
+        html = result;
+        done = true;
+    });
+    QTest::qWaitFor([&] { return done; }, kWaitMs);
+    return html;
+}
+
+// The render sequence the window uses, then a wait until the view shows `expected`.
+bool Render(TWebBrowser& browser, const QStringList& pieces, const QString& expected) {
+    browser.setSize(538, 489);
+    browser.Navigate("about:blank");
+    THTMLDocument* document = browser.Document();
+    if (document == nullptr) {
+        return false;
+    }
+    for (const QString& piece : pieces) {
+        document->write(piece);
+    }
+    document->close();
+    browser.Refresh();
+    return QTest::qWaitFor([&] { return ShownHtml(browser).contains(expected); }, kWaitMs);
+}
+
+TEST(WebBrowser, ShowsTheWrittenPageAndNeverRunsItsScripts) {
+    TWebBrowser browser;
+    browser.show();
+    EXPECT_EQ(browser.Document(), nullptr) << "no document before the first Navigate";
+    ASSERT_TRUE(Render(
+        browser,
+        {"<html><head><title>post</title></head><body>", "<p id=\"p\">楼主的第一帖 &amp; more</p>",
+         "<script>document.title = 'script ran';"
+         "document.body.innerHTML = 'replaced';</script></body></html>"},
+        QString::fromUtf8("楼主的第一帖")));
+    EXPECT_EQ(browser.size(), QSize(538, 489));
+    const QString html = ShownHtml(browser);
+    EXPECT_TRUE(html.contains(QString::fromUtf8("楼主的第一帖 &amp; more"))) << html.toStdString();
+    // Had the script run, the body would hold nothing but its replacement and the title would
+    // have changed.
+    EXPECT_TRUE(html.contains("<p id=\"p\">"));
+    EXPECT_EQ(browser.engineView()->title(), "post");
+
+    // A second render replaces the first page whole.
+    ASSERT_TRUE(Render(browser, {"<html><body><p>second</p></body></html>"}, "second"));
+    const QString second = ShownHtml(browser);
+    EXPECT_TRUE(second.contains("second"));
+    EXPECT_FALSE(second.contains(QString::fromUtf8("楼主的第一帖")));
+}
+
+TEST(WebBrowser, ErrorsAreOleErrorsWithAMessage) {
+    TWebBrowser browser;
+    EXPECT_THROW(browser.Navigate("::not an address"), EOleError);
+    EXPECT_THROW(browser.Navigate("http://example.com/"), EOleError) << "the view never browses";
+    browser.Navigate("about:blank");
+    ASSERT_NE(browser.Document(), nullptr);
+    // A page the engine could not show (it takes at most 2 MB) is an error, not a blank view.
+    const QString huge(3 * 1024 * 1024, QChar('x'));
+    try {
+        browser.Document()->write(huge);
+        browser.Document()->close();
+        FAIL() << "no error for an oversized page";
+    } catch (const EOleError& e) {
+        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos);
+    }
+}
+
+TEST(NavigationPolicy, AllowsOnlyTheViewsOwnLoads) {
+    const struct {
+        const char* url;
+        TNavigationKind kind;
+        bool mainFrame;
+        TNavigationVerdict verdict;
+    } cases[] = {
+        {"about:blank", TNavigationKind::Own, true, TNavigationVerdict::Allow},
+        {"data:text/html;charset=UTF-8,%3Cp%3E", TNavigationKind::Own, true,
+         TNavigationVerdict::Allow},
+        {"http://site/topic/2", TNavigationKind::Own, true, TNavigationVerdict::Refuse},
+        {"data:text/html,x", TNavigationKind::Own, false, TNavigationVerdict::Refuse},
+        {"http://site/people/1/", TNavigationKind::LinkClicked, true, TNavigationVerdict::OpenLink},
+        {"https://site/a?b=c", TNavigationKind::LinkClicked, false, TNavigationVerdict::OpenLink},
+        {"file:///etc/passwd", TNavigationKind::LinkClicked, true, TNavigationVerdict::Refuse},
+        {"javascript:alert(1)", TNavigationKind::LinkClicked, true, TNavigationVerdict::Refuse},
+        {"data:text/html,x", TNavigationKind::LinkClicked, true, TNavigationVerdict::Refuse},
+        {"http://site/form", TNavigationKind::Other, true, TNavigationVerdict::Refuse},
+        {"about:blank", TNavigationKind::Other, true, TNavigationVerdict::Refuse},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecideNavigation(QUrl(c.url), c.kind, c.mainFrame), c.verdict) << c.url;
+    }
+}
+
+// A real click on a link inside the shown post: the address goes to the opener and the view
+// keeps showing the post.
+TEST(WebBrowser, AClickedLinkOpensOutsideAndTheViewStays) {
+    TWebBrowser browser;
+    QStringList opened;
+    browser.OnOpenLink = [&](const QUrl& address) { opened.append(address.toString()); };
+    browser.show();
+    ASSERT_TRUE(Render(browser,
+                       {"<html><body style=\"margin:0\">"
+                        "<a id=\"a\" href=\"http://site.example/people/7/\" style=\"display:block;"
+                        "width:538px;height:489px\">the starter's page</a>"
+                        "<a href=\"http://site.example/x\" target=\"_blank\">new window</a>"
+                        "</body></html>"},
+                       "the starter's page"));
+    const QUrl shown = browser.engineView()->url();
+    QWidget* input = browser.engineView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    QTest::qWait(300);  // let the renderer lay the page out before clicking into it
+    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(opened, QStringList({"http://site.example/people/7/"}));
+    QTest::qWait(200);
+    EXPECT_EQ(browser.engineView()->url(), shown);
+    EXPECT_TRUE(ShownHtml(browser).contains("the starter's page"));
+}
+
+}  // namespace
