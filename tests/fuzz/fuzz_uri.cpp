@@ -1,0 +1,41 @@
+// Address splitting and merging: each input line is an address given to one client in turn, so
+// later lines are read relative to the earlier ones.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "net/net_exceptions.h"
+#include "net/net_uri.h"
+
+using tovalin::net::TNetURI;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    TNetURI current;
+    current.Port = "80";
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view address = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+
+        const TNetURI split = TNetURI::Split(address);
+        // The parts of an address never hold more than the address itself.
+        if (split.Path.size() + split.Document.size() + split.Params.size() > address.size() + 1)
+            std::abort();
+        try {
+            current.Merge(split);
+        } catch (const ENetUnknownProtocol&) {
+            continue;
+        }
+        // The bookmark is never part of what is sent.
+        if (!split.Bookmark.empty() &&
+            current.Params.find('#' + split.Bookmark) != std::string::npos)
+            std::abort();
+        (void)current.Target();
+        (void)current.HostValue();
+        (void)tovalin::net::NormalisePath(address);
+    }
+    return 0;
+}
