@@ -41,10 +41,17 @@ std::string TNetCustomHTTP::DoGet(const std::string& address) {
         RaiseProtocolError();
     if (!IsOpen())
         throw ENetException("Undefined situation");
-    std::string body;
-    if (code != 204)
-        ReadBody(body);
+    // The body is collected in a buffer kept from call to call, so repeated requests do not
+    // grow (and fault in) fresh memory each time, and is copied once into the result.
+    bodyBuffer_.clear();
+    if (code != 204) {
+        ReadBody(bodyBuffer_);
+    }
     inStep_ = true;
+    std::string body(bodyBuffer_);
+    if (bodyBuffer_.capacity() > kKeptBodyBufferBytes) {
+        std::string().swap(bodyBuffer_);
+    }
     return body;
 }
 

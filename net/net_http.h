@@ -44,6 +44,8 @@ class TNetCustomHTTP : public TNetTCPClient {
     static constexpr std::size_t kDefaultMaxBodySize = 256u << 20;
     // A response head (status, header and trailer lines together) beyond this fails.
     static constexpr std::size_t kMaxHeadBytes = 1u << 20;
+    // The body buffer is kept between calls up to this size; a larger one is released.
+    static constexpr std::size_t kKeptBodyBufferBytes = 8u << 20;
 
     TNetCustomHTTP();
     ~TNetCustomHTTP() override;
@@ -85,6 +87,7 @@ class TNetCustomHTTP : public TNetTCPClient {
     // failure in between leaves the stream at an unknown place, so the connection is dropped.
     bool inStep_ = true;
     std::size_t headBytes_ = 0;
+    std::string bodyBuffer_;
     std::unique_ptr<TNetCookieManager> cookies_;
 };
 

@@ -132,17 +132,10 @@ void TNetTCPConnection::ProbeClose() {
 }
 
 bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
-    if (waitMs == kDefaultWait)
+    if (waitMs == kDefaultWait) {
         waitMs = ReadTimeout == 0 ? -1 : ReadTimeout;
-    const int fd = holder_->Handle();
-    int ready = PollReadable(fd, waitMs);
-    if (ready < 0)
-        throw MakeSocketError(SocketCodeFromErrno(errno));
-    if (ready == 0) {
-        if (failOnTimeout)
-            throw ENetReadTimeout("Read Timeout");
-        return false;
     }
+    const int fd = holder_->Handle();
     const std::size_t block = static_cast<std::size_t>(std::max(1, RecvBufferSize));
     if (inHead_ > 0 && inHead_ == in_.size()) {
         in_.clear();
@@ -150,17 +143,39 @@ bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
     }
     const std::size_t old = in_.size();
     in_.resize(old + block);
+    // Bytes that are already there are taken without a readiness wait; the wait (which blocks
+    // in poll, never spinning) comes only when nothing is ready.
     ssize_t n;
     do {
-        n = ::recv(fd, in_.data() + old, block, 0);
+        n = ::recv(fd, in_.data() + old, block, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const int ready = PollReadable(fd, waitMs);
+        if (ready <= 0) {
+            const int err = errno;
+            in_.resize(old);
+            if (ready < 0) {
+                throw MakeSocketError(SocketCodeFromErrno(err));
+            }
+            if (failOnTimeout) {
+                throw ENetReadTimeout("Read Timeout");
+            }
+            return false;
+        }
+        do {
+            n = ::recv(fd, in_.data() + old, block, 0);
+        } while (n < 0 && errno == EINTR);
+    }
+    const int recvErr = errno;
     in_.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    if (n > 0)
+    if (n > 0) {
         return true;
+    }
     if (n < 0) {
-        int code = SocketCodeFromErrno(errno);
-        if (!IsConnectionLostCode(code))
+        const int code = SocketCodeFromErrno(recvErr);
+        if (!IsConnectionLostCode(code)) {
             throw MakeSocketError(code);
+        }
         holder_->Close();
         if (Buffered() == 0) {
             closed_ = true;
@@ -168,8 +183,9 @@ bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
         }
     }
     NoteClosed();
-    if (Buffered() == 0 && failOnClose)
+    if (Buffered() == 0 && failOnClose) {
         ThrowClosed();
+    }
     return false;
 }
 
@@ -229,8 +245,14 @@ std::string TNetTCPConnection::ReadLine() {
 }
 
 void TNetTCPConnection::ReadCounted(std::uint64_t n, std::string& sink) {
-    sink.reserve(sink.size() +
-                 static_cast<std::size_t>(std::min<std::uint64_t>(n, kMaxUpfrontReservation)));
+    // Reserve for the announced count (up to the cap) but never below doubling: chunked
+    // bodies make many counted reads into one sink, and an exact reservation each time would
+    // copy the whole body again for every chunk.
+    const std::size_t wanted =
+        sink.size() + static_cast<std::size_t>(std::min<std::uint64_t>(n, kMaxUpfrontReservation));
+    if (wanted > sink.capacity()) {
+        sink.reserve(std::max(wanted, sink.capacity() * 2));
+    }
     std::uint64_t take = std::min<std::uint64_t>(n, Buffered());
     MoveToSink(static_cast<std::size_t>(take), sink);
     std::uint64_t remaining = n - take;
