@@ -73,7 +73,7 @@ void TTopicLoader::Execute() {
     std::string_view t = CutReplies(pieces.Rest, replyKey, append);
     Publish();
 
-    for (;;) {
+    for (std::size_t pages = 1; pages < kMaxPages; ++pages) {
         const std::string next = NextPageAddress(t);
         if (next.empty() || requested_.count(next) != 0) {
             break;

@@ -6,6 +6,7 @@
 // The hooks stand for the steps that touch the window; the window's worker runs each of them on
 // the main thread and waits. Errors raised by ShowStarterPost and PublishPosts are ignored.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,9 @@ class TTopicLoader {
     // A failed request is repeated at once; after the first attempt and this many repeats the
     // page counts as empty, as the announcement feed gives up after the same number.
     static constexpr int kMaxRepeats = 10;
+    // A site that keeps handing out new next-page addresses must not grow a load without end:
+    // no real topic comes near this many pages (a million replies at a hundred a page).
+    static constexpr std::size_t kMaxPages = 10000;
 
     TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks);
 

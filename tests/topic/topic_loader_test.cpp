@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/topic/topic_page.h"
@@ -188,6 +189,72 @@ TEST(TopicLoader, ErrorsOfTheWindowStepsAreIgnored) {
     loader.Execute();
     EXPECT_EQ(publishes, 3);
     EXPECT_EQ(loader.WorkerPosts->Count(), 3);
+}
+
+TEST(TopicLoader, ASiteWithoutEndStopsAtThePageBound) {
+    // Every page links to a new one.
+    std::size_t fetched = 0;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("p0"); };
+    TTopicLoader loader(
+        [&](const std::string& address) {
+            ++fetched;
+            const std::string next = "p" + std::to_string(std::stoul(address.substr(1)) + 1);
+            return Page(Starter("u", "Hu") + Opening("o") + Reply("Hu", address) + Next(next));
+        },
+        hooks);
+    loader.Execute();
+    EXPECT_EQ(fetched, TTopicLoader::kMaxPages);
+    EXPECT_EQ(loader.WorkerPosts->Count(), static_cast<int>(TTopicLoader::kMaxPages));
+}
+
+TEST(TopicLoader, LoadsAtOnceShareWholeStarterValues) {
+    // Two workers write the starter while a reader (the caption) takes the pair: every read is
+    // one load's whole pair, never a mix.
+    TFakeSite siteA;
+    TFakeSite siteB;
+    for (int page = 1; page <= 300; ++page) {
+        const std::string next = page < 300 ? "p" + std::to_string(page + 1) : "";
+        siteA.pages["p" + std::to_string(page)] =
+            page == 1 ? FirstPage("Ann", next) : LaterPage("Ann", "a", next);
+        siteB.pages["p" + std::to_string(page)] =
+            page == 1 ? Page(Starter("http://s/people/bob-has-a-long-address/", "Bob") +
+                             Opening("b") + Reply("Bob", "b") + Next(next))
+                      : LaterPage("Bob", "b", next);
+    }
+    SetStarter("", "");
+    std::atomic<bool> done{false};
+    int mixed = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const TStarterValues s = Starter();
+            const bool whole =
+                (s.Url.empty() && s.Name.empty()) ||
+                (s.Url == "http://s/people/1/" && s.Name == "Ann") ||
+                (s.Url == "http://s/people/bob-has-a-long-address/" && s.Name == "Bob");
+            mixed += whole ? 0 : 1;
+        }
+    });
+    auto run = [](TFakeSite& site) {
+        TTopicLoaderHooks hooks;
+        hooks.ReadAddress = [] { return std::string("p1"); };
+        TTopicLoader loader([&site](const std::string& a) { return site.Get(a); }, hooks);
+        loader.Execute();
+        return loader.WorkerPosts->Count();
+    };
+    int postsA = 0;
+    int postsB = 0;
+    std::thread a([&] { postsA = run(siteA); });
+    std::thread b([&] { postsB = run(siteB); });
+    a.join();
+    b.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(siteA.requests.size(), 300u);
+    EXPECT_EQ(siteB.requests.size(), 300u);
+    // Each load collected under whichever name was current; neither lost its pages.
+    EXPECT_GT(postsA + postsB, 0);
 }
 
 }  // namespace
