@@ -1,9 +1,141 @@
-// Ticker handlers of the window. (Being written; see announce/.)
+// The ticker at the foot of the window: the announcement worker's start, the six-second
+// rotation with the one-time update offer, the click that opens a title's address and the
+// label's font under the pointer.
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+#include <QPointer>
+#include <QString>
+#include <climits>
+#include <memory>
+#include <string>
+
+#include "announce/ad_thread.h"
+#include "announce/announcement_list.h"
+#include "announce/shared_values.h"
+#include "announce/text_trim.h"
+#include "announce/ticker_choice.h"
+#include "app/dialogs.h"
 #include "app/unit1.h"
 
-void TForm1::StartAnnouncementWorker() {}
-void TForm1::tmr_adTimer(QObject*) {}
-void TForm1::lbl_ad1Click(QObject*) {}
-void TForm1::lbl_ad1MouseMove(QObject*, Qt::KeyboardModifiers, int, int) {}
-void TForm1::lbl_ad1MouseLeave(QObject*) {}
-void TForm1::OpenInExplorer(const std::string&) {}
+namespace {
+
+// Record texts are the page's bytes in the system's encoding.
+QString FromPage(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The ticker's font under and away from the pointer.
+constexpr int kTickerPointSize = 10;
+
+void SetTickerFont(QLabel& label, bool underlined) {
+    QFont font = label.font();
+    font.setBold(false);
+    font.setItalic(false);
+    font.setStrikeOut(false);
+    font.setUnderline(underlined);
+    font.setPointSize(kTickerPointSize);
+    label.setFont(font);
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label.setPalette(palette);
+}
+
+void ShowOnTicker(TForm1& window, const std::string& item) {
+    window.lbl_ad1->setText(FromPage(item));
+}
+
+bool TickerShows(const TForm1& window, const std::string& item) {
+    return window.lbl_ad1->text() == FromPage(item);
+}
+
+// The update offer: a modal Yes/No question; Yes opens the update address (item 25, trimmed).
+void OfferUpdate(TForm1& window, const Announcements& list) {
+    const QString text = QString::fromUtf8("Tovalin澜页检测到最新版本V") +
+                         FromPage(list.latestVersion) +
+                         QString::fromUtf8("，您是否要升级到最新版？");
+    const QString caption = QString::fromUtf8("温馨提醒");
+    if (Dialogs().askYesNo && Dialogs().askYesNo(text, caption)) {
+        window.OpenInExplorer(
+            std::string(TrimBlanks(AnnouncementItem(list.items, kUpdateAddressItem))));
+    }
+}
+
+}  // namespace
+
+void TForm1::StartAnnouncementWorker() {
+    // Titles come from a page we do not control: show them as they are, never as markup.
+    lbl_ad1->setTextFormat(Qt::PlainText);
+    QPointer<TForm1> window(this);
+    TAdThread::Launch([window](const std::string& firstTitle) {
+        if (window == nullptr) {
+            return;  // the window went away while the page was loading
+        }
+        window->lbl_guangbo1->setVisible(true);
+        ShowOnTicker(*window, firstTitle);
+    });
+}
+
+void TForm1::tmr_adTimer(QObject*) {
+    // The snapshot stays alive for the whole tick, even if a new list were published during
+    // the modal prompt below.
+    const std::shared_ptr<const Announcements> list = PublishedAnnouncements();
+    if (list == nullptr || list->items.empty()) {
+        return;
+    }
+    const auto shown = [this](const std::string& item) { return TickerShows(*this, item); };
+    // The prompt runs a nested event loop; the window may be closed and deleted meanwhile.
+    const QPointer<TForm1> self(this);
+    try {
+        if (NetworkFailed == 1) {
+            return;
+        }
+        if (TickCount < INT_MAX) {
+            ++TickCount;
+        }
+        // TickCount is counted before the prompt, so ticks that arrive while it is open see a
+        // count above 1 and only rotate.
+        if (ShouldOfferUpdate(list->latestVersion, CurrentVersion, TickCount)) {
+            OfferUpdate(*this, *list);
+            if (self == nullptr) {
+                return;
+            }
+        }
+        ShowOnTicker(*this, NextTickerTitle(list->items, shown));
+    } catch (...) {
+        // A tick never reports anything: whatever failed, the first title goes back up.
+        if (self != nullptr) {
+            ShowOnTicker(*this, list->items.front());
+        }
+    }
+}
+
+void TForm1::lbl_ad1Click(QObject*) {
+    const std::shared_ptr<const Announcements> list = PublishedAnnouncements();
+    if (list == nullptr || list->items.empty() || NetworkFailed == 1) {
+        return;
+    }
+    // Not caught: a list too short for the text on show raises its index error, which the
+    // default error display shows.
+    OpenInExplorer(ClickedAddress(
+        list->items, [this](const std::string& item) { return TickerShows(*this, item); }));
+}
+
+void TForm1::lbl_ad1MouseMove(QObject*, Qt::KeyboardModifiers, int, int) {
+    SetTickerFont(*lbl_ad1, /*underlined=*/false);
+}
+
+void TForm1::lbl_ad1MouseLeave(QObject*) {
+    SetTickerFont(*lbl_ad1, /*underlined=*/true);
+}
+
+void TForm1::OpenInExplorer(const std::string& address) {
+    // The address goes over unchanged; whether the opener manages is not our concern.
+    try {
+        if (Dialogs().openAddress) {
+            Dialogs().openAddress(address);
+        }
+    } catch (const std::exception&) {
+    }
+}

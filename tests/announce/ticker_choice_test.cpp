@@ -120,7 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"-2", "-3", true}, VersionCase{"-0", "0", false},
                       VersionCase{" 1.1\r\n", "1.0", true},
                       VersionCase{"123456789012345678901234567890.1",
-                                  "123456789012345678901234567890.09", true}));
+                                  "123456789012345678901234567890.09", true}),
+    [](const ::testing::TestParamInfo<VersionCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 TEST(DecimalVersions, TextsThatAreNotNumbersThrow) {
     for (const char* bad : {"V1.1", "1.1.1", "1,1", "1e2", "", " ", ".", "+", "-.", "1 1", "0x10",
