@@ -1,5 +1,6 @@
 #include "tools/export/topic_export.h"
 
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -40,6 +41,22 @@ TTopicExport ExportTopic(const std::string& address, TPageGetter get,
     return topic;
 }
 
+namespace {
+
+// Bytes that JSON strings cannot hold as they are: controls, the quote and the backslash.
+constexpr std::array<bool, 256> EscapedBytes() {
+    std::array<bool, 256> table{};
+    for (int byte = 0; byte < 0x20; ++byte) {
+        table[byte] = true;
+    }
+    table['"'] = true;
+    table['\\'] = true;
+    return table;
+}
+constexpr std::array<bool, 256> kEscaped = EscapedBytes();
+
+}  // namespace
+
 std::string JsonString(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8 + 2);
@@ -47,7 +64,7 @@ std::string JsonString(std::string_view text) {
     std::size_t run = 0;  // start of the bytes that need no escape, copied in one piece
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') {
+        if (!kEscaped[byte]) {
             continue;  // page texts are validated UTF-8: multi-byte characters pass unchanged
         }
         out.append(text.substr(run, i - run));
