@@ -50,15 +50,25 @@ bool TickerShows(const TForm1& window, const std::string& item) {
     return window.lbl_ad1->text() == FromPage(item);
 }
 
+// Hands an address, unchanged, to the system's opener; a failed launch goes unnoticed.
+void OpenAddress(const std::string& address) {
+    try {
+        if (Dialogs().openAddress) {
+            Dialogs().openAddress(address);
+        }
+    } catch (const std::exception&) {
+    }
+}
+
 // The update offer: a modal Yes/No question; Yes opens the update address (item 25, trimmed).
-void OfferUpdate(TForm1& window, const Announcements& list) {
+// It needs nothing of the window, which may be closed while the question is open.
+void OfferUpdate(const Announcements& list) {
     const QString text = QString::fromUtf8("Tovalin澜页检测到最新版本V") +
                          FromPage(list.latestVersion) +
                          QString::fromUtf8("，您是否要升级到最新版？");
     const QString caption = QString::fromUtf8("温馨提醒");
     if (Dialogs().askYesNo && Dialogs().askYesNo(text, caption)) {
-        window.OpenInExplorer(
-            std::string(TrimBlanks(AnnouncementItem(list.items, kUpdateAddressItem))));
+        OpenAddress(std::string(TrimBlanks(AnnouncementItem(list.items, kUpdateAddressItem))));
     }
 }
 
@@ -97,7 +107,7 @@ void TForm1::tmr_adTimer(QObject*) {
         // TickCount is counted before the prompt, so ticks that arrive while it is open see a
         // count above 1 and only rotate.
         if (ShouldOfferUpdate(list->latestVersion, CurrentVersion, TickCount)) {
-            OfferUpdate(*this, *list);
+            OfferUpdate(*list);
             if (self == nullptr) {
                 return;
             }
@@ -131,11 +141,5 @@ void TForm1::lbl_ad1MouseLeave(QObject*) {
 }
 
 void TForm1::OpenInExplorer(const std::string& address) {
-    // The address goes over unchanged; whether the opener manages is not our concern.
-    try {
-        if (Dialogs().openAddress) {
-            Dialogs().openAddress(address);
-        }
-    } catch (const std::exception&) {
-    }
+    OpenAddress(address);
 }

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QPalette>
+#include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,6 +152,15 @@ TEST_F(Ticker, ClickOnAnUnknownTextWithAShortListRaisesTheIndexError) {
     EXPECT_TRUE(opened.empty());
 }
 
+TEST_F(Ticker, ClickErrorReachesTheDefaultErrorDisplay) {
+    Publish(Page(3));
+    form->lbl_ad1->setText("something else");
+    form->show();
+    QTest::mouseClick(form->lbl_ad1, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    EXPECT_EQ(errors, std::vector<QString>{"List index out of bounds (6)"});
+    EXPECT_TRUE(opened.empty());
+}
+
 TEST_F(Ticker, AddressesAreOpenedAsStored) {
     Publish("<P>velkorntitle:Only</P><P>velkornurl: http://x/?a=1&amp;b \t</P>");
     Ticks(1);
@@ -186,6 +196,16 @@ TEST_F(Ticker, TicksDuringTheOpenPromptOnlyRotate) {
     EXPECT_EQ(Ticks(1), Texts{"T3"});
     EXPECT_EQ(prompts.size(), 1u);
     EXPECT_EQ(TickCount, 3);
+    EXPECT_EQ(opened, std::vector<std::string>{"http://update/"});
+}
+
+TEST_F(Ticker, WindowClosedWhileThePromptIsOpen) {
+    Publish(Page(5, "1.1"));
+    answerYes = true;
+    TForm1* window = form.get();
+    duringPrompt = [this] { form.reset(); };
+    window->tmr_adTimer(nullptr);
+    EXPECT_EQ(form, nullptr);
     EXPECT_EQ(opened, std::vector<std::string>{"http://update/"});
 }
 
