@@ -290,6 +290,19 @@ TEST(SampleSiteWire, CloseEarlyHangsUpAfterEachResponseWithoutSayingSo) {
     EXPECT_TRUE(raw.PeerCloses(2s));
 }
 
+TEST(SampleSiteWire, DelaysOnlyTheLaterPagesOfATopic) {
+    SampleSiteProcess site({"--delay-ms", "400"});
+    RawHttpConnection raw(site.Port());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(raw.Get("/group/topic/1001/").status, 200);
+    const auto first = std::chrono::steady_clock::now();
+    EXPECT_EQ(raw.Get("/group/topic/1001/?start=20").status, 200);
+    const auto second = std::chrono::steady_clock::now();
+    // Only the lower bound is certain on a busy machine; the first page just must not wait.
+    EXPECT_GE(second - first, 400ms);
+    EXPECT_LT(first - start, 400ms);
+}
+
 TEST(SampleSiteProcessTest, EndsByItselfAfterTheIdleTime) {
     SampleSiteProcess site({"--idle-exit", "1"});
     {

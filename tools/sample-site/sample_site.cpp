@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <thread>
 
 #include "tools/sample-site/announce_page.h"
 
@@ -115,6 +116,10 @@ SiteResponse SampleSite::TopicPage(const SampleTopic& topic, const SiteRequest& 
     }
     if (page > 0 && options_.requireCookie && !KnownSession(request)) {
         return Simple(403, "需要先打开话题的第一页 (sample site: cookie required)");
+    }
+    if (page > 0 && options_.delayMs > 0) {
+        // A slow site keeps a load running long enough to act on the window meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.delayMs));
     }
     SiteResponse response = Page(200, topic.PageHtml(page));
     if (page == 0 && !KnownSession(request)) {

@@ -9,6 +9,7 @@ namespace {
 constexpr int kMaxPages = 100000;
 constexpr int kMaxRepliesPerPage = 1000;
 constexpr int kMaxIdleExitSeconds = 7 * 24 * 3600;
+constexpr int kMaxDelayMs = 60 * 1000;
 
 bool ReadInt(const char* text, int low, int high, int& out) {
     const char* end = text + std::strlen(text);
@@ -25,7 +26,8 @@ bool ReadInt(const char* text, int low, int high, int& out) {
 
 const char* SiteUsage() {
     return "usage: tovalin-sample-site [--port N] [--idle-exit SECONDS] [--fail-first N]\n"
-           "                           [--chunked] [--close-early] [--require-cookie]\n"
+           "                           [--chunked] [--close-early] [--require-cookie] [--delay-ms "
+           "MS]\n"
            "                           [--pages N] [--replies-per-page M]\n"
            "Serves generated topics and an announcement page on 127.0.0.1 and prints its base\n"
            "address (http://127.0.0.1:PORT/) as the first line of standard output.\n"
@@ -46,6 +48,7 @@ std::optional<SiteOptions> ParseSiteOptions(int argc, char** argv, std::string& 
         {"--port", &options.port, 0, 65535},
         {"--idle-exit", &options.idleExitSeconds, 1, kMaxIdleExitSeconds},
         {"--fail-first", &options.failFirst, 0, 1000000},
+        {"--delay-ms", &options.delayMs, 0, kMaxDelayMs},
         {"--pages", &options.bigPages, 1, kMaxPages},
         {"--replies-per-page", &options.bigRepliesPerPage, 1, kMaxRepliesPerPage},
     };

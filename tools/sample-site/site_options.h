@@ -13,6 +13,7 @@ struct SiteOptions {
     bool chunked = false;        // send bodies with chunked transfer coding
     bool closeEarly = false;     // close the connection after each response, unannounced
     bool requireCookie = false;  // later topic pages answer 403 without the first page's cookie
+    int delayMs = 0;             // later topic pages are answered only after this wait (ms)
     int bigPages = 200;          // shape of the generated big topic (topic 2001)
     int bigRepliesPerPage = 100;
 };

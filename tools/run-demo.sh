@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Starts the bundled sample site on a free loopback port and Tovalin pointed at it: the address
+# box holds the sample topic (press Enter to read it) and the ticker reads the sample
+# announcement page. Builds nothing; tools/demo.sh builds first.
+#
+#   tools/run-demo.sh [BUILD_DIR]      (or TOVALIN_BUILD_DIR; default build/default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
+site_bin="$build_dir/tools/sample-site/tovalin-sample-site"
+app_bin="$build_dir/app/tovalin"
+for bin in "$site_bin" "$app_bin"; do
+  if [ ! -x "$bin" ]; then
+    echo "run-demo: $bin is missing; build first (tools/demo.sh does)" >&2
+    exit 1
+  fi
+done
+
+# The site ends with the demo (trap below); the idle limit only matters if this script is
+# killed outright and cannot clean up.
+site_idle_exit=3600
+# The site prints its address as soon as it listens.
+start_wait_tenths=50
+
+work_dir="$(mktemp -d "${TMPDIR:-/tmp}/tovalin-demo.XXXXXX")"
+site_pid=""
+cleanup() {
+  if [ -n "$site_pid" ]; then
+    kill "$site_pid" 2>/dev/null || true
+    wait "$site_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work_dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+"$site_bin" --port 0 --idle-exit "$site_idle_exit" >"$work_dir/site.out" &
+site_pid=$!
+
+base=""
+for _ in $(seq "$start_wait_tenths"); do
+  base="$(head -n 1 "$work_dir/site.out" 2>/dev/null || true)"
+  case "$base" in http://*/) break ;; esac
+  if ! kill -0 "$site_pid" 2>/dev/null; then break; fi
+  sleep 0.1
+done
+case "$base" in
+  http://*/) ;;
+  *) echo "run-demo: the sample site did not start" >&2; exit 1 ;;
+esac
+
+echo "Sample site: $base"
+echo "Press Enter in the address box to read the sample topic; the arrow keys step through it."
+
+export TOVALIN_TOPIC_URL="${base}group/topic/1001/"
+export TOVALIN_ANNOUNCE_URL="${base}blog/post/announce.html"
+# The web view's sandbox refuses to run as root.
+if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
+
+# Not exec: the trap must stop the site once the window is closed.
+status=0
+"$app_bin" || status=$?
+exit "$status"
