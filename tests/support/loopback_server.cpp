@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -16,19 +17,25 @@ namespace {
 constexpr int kSliceMs = 20;
 constexpr std::size_t kMaxHeadBytes = 1 << 20;  // a runaway client cannot grow a head forever
 
+// Polls at least once, so a zero wait still reports bytes or a close that are already there.
 bool WaitReadable(int fd, std::chrono::milliseconds wait, const std::atomic<bool>& stopping) {
     auto deadline = std::chrono::steady_clock::now() + wait;
+    bool first = true;
     while (!stopping.load()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0 && !first) {
             return false;
+        }
+        first = false;
         pollfd p{fd, POLLIN, 0};
-        int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), kSliceMs)));
-        if (r > 0)
+        int r = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, kSliceMs)));
+        if (r > 0) {
             return true;
-        if (r < 0 && errno != EINTR)
+        }
+        if (r < 0 && errno != EINTR) {
             return false;
+        }
     }
     return false;
 }
@@ -112,15 +119,18 @@ bool ServerConnection::WaitForPeerClose(std::chrono::milliseconds wait) {
     return true;
 }
 
-void ServerConnection::Send(std::string_view bytes) {
+bool ServerConnection::Send(std::string_view bytes) {
     while (fd_ >= 0 && !bytes.empty()) {
         ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
-        if (n <= 0)
-            return;
+        }
+        if (n <= 0) {
+            return false;
+        }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return bytes.empty();
 }
 
 void ServerConnection::SendInPieces(std::string_view bytes, std::size_t piece,

@@ -35,11 +35,11 @@ class ServerConnection {
     // passes or the server stops first. Every head read is recorded by the server.
     std::string ReadRequestHead(std::chrono::milliseconds wait = 5s);
     // Waits until the peer closes (true) or the wait passes (false); bytes that arrive meanwhile
-    // are kept for the next head read.
+    // are kept for the next head read. A zero wait still looks once.
     bool WaitForPeerClose(std::chrono::milliseconds wait = 5s);
 
-    // Sends all bytes; a send to a peer that has gone is ignored (the test checks the client).
-    void Send(std::string_view bytes);
+    // Sends all bytes; false when the peer has gone (the test then checks the client).
+    bool Send(std::string_view bytes);
     // Sends the bytes in pieces of `piece` bytes with a pause before each piece after the first.
     void SendInPieces(std::string_view bytes, std::size_t piece, std::chrono::milliseconds pause);
     // Sleeps up to `d`, returning early when the server is stopping.

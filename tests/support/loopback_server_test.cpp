@@ -61,3 +61,21 @@ TEST(LoopbackServer, SiteServesSeveralPagesOnOneConnection) {
 
 }  // namespace
 }  // namespace tovalin::test
+
+namespace tovalin::test {
+namespace {
+
+TEST(LoopbackServer, ZeroWaitStillSeesAPeerThatHasGone) {
+    std::atomic<int> seen{-1};
+    LoopbackServer server([&seen](ServerConnection& c) {
+        c.Pause(100ms);
+        seen = c.WaitForPeerClose(0ms) ? 1 : 0;
+    });
+    int fd = Dial(server.port());
+    ::close(fd);
+    server.Stop();
+    EXPECT_EQ(1, seen.load());
+}
+
+}  // namespace
+}  // namespace tovalin::test
