@@ -169,6 +169,13 @@ TEST(SampleSite, AnnouncementPageReadsAsThirteenRecordsWithANewerVersion) {
         EXPECT_EQ(read.items[2 * k], records[k].title);
         EXPECT_EQ(read.items[2 * k + 1], records[k].address);
     }
+    // The second page announces the running version, which offers no update.
+    const Announcements current =
+        ReadAnnouncements(raw.Get("/blog/post/announce-current.html").body);
+    EXPECT_EQ(current.items.size(), 26u);
+    EXPECT_EQ(current.latestVersion, "1.0");
+    EXPECT_EQ(current.items[0], read.items[0]);
+
     // Every address the records hand to the shell is served by the site itself.
     for (size_t k = 0; k < 13; ++k) {
         const std::string path = records[k].address.substr(site.Base().size());

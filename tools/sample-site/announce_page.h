@@ -13,8 +13,12 @@ struct AnnouncementRecord {
 };
 
 // `base` is the site's address without a trailing slash.
-std::vector<AnnouncementRecord> AnnouncementRecords(const std::string& base);
-std::string AnnouncementPageHtml(const std::string& base);
-
-// The version record 13 announces: newer than the program's own "1.0".
+// The version record 13 announces on the main page: newer than the program's own "1.0".
 constexpr const char* kAnnouncedVersion = "1.1";
+// The version on the second page, which offers no update (tests that must not meet the prompt).
+constexpr const char* kRunningVersion = "1.0";
+
+std::vector<AnnouncementRecord> AnnouncementRecords(const std::string& base,
+                                                    const std::string& version = kAnnouncedVersion);
+std::string AnnouncementPageHtml(const std::string& base,
+                                 const std::string& version = kAnnouncedVersion);

@@ -80,6 +80,9 @@ SiteResponse SampleSite::Respond(const SiteRequest& request) {
     if (path == "/blog/post/announce.html") {
         return Page(200, AnnouncementPageHtml(base_));
     }
+    if (path == "/blog/post/announce-current.html") {
+        return Page(200, AnnouncementPageHtml(base_, kRunningVersion));
+    }
     for (const AnnouncementRecord& record : AnnouncementRecords(base_)) {
         if (record.address == base_ + path && path != "/group/topic/1001/") {
             return Page(200, "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +

@@ -33,7 +33,8 @@ const char* SiteUsage() {
            "address (http://127.0.0.1:PORT/) as the first line of standard output.\n"
            "  /group/topic/1001/            the sample topic (12 pages)\n"
            "  /group/topic/2001/            the big topic (--pages x --replies-per-page)\n"
-           "  /blog/post/announce.html      the announcement page\n";
+           "  /blog/post/announce.html      the announcement page (version 1.1: update offered)\n"
+           "  /blog/post/announce-current.html  the same with version 1.0 (no update)\n";
 }
 
 std::optional<SiteOptions> ParseSiteOptions(int argc, char** argv, std::string& error) {
