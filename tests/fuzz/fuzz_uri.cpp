@@ -29,10 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ENetUnknownProtocol&) {
             continue;
         }
-        // The bookmark is never part of what is sent.
-        if (!split.Bookmark.empty() &&
-            current.Params.find('#' + split.Bookmark) != std::string::npos)
-            std::abort();
         (void)current.Target();
         (void)current.HostValue();
         (void)tovalin::net::NormalisePath(address);
