@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "announce/announcement_page.h"
+#include "net/net_http.h"
 #include "tests/tools/raw_http.h"
 #include "tests/tools/site_process.h"
 #include "tools/sample-site/announce_page.h"
@@ -138,6 +139,27 @@ INSTANTIATE_TEST_SUITE_P(
                       ServingCase{"CookieRequired", {"--require-cookie"}, 1, 12},
                       ServingCase{"ClosingEarly", {"--close-early"}, 12, 12}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The program's own HTTP client against the site in each mode: what the window's worker does.
+TEST_P(SampleTopicReading, ProgramsOwnClientReadsTheSameTopic) {
+    SampleSiteProcess site(GetParam().args);
+    const SampleTopic topic(TopicShape{kSampleTopicId, 12, 20, ""}, site.Base());
+    TNetHTTP http;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [&] { return topic.PageAddress(0); };
+    TTopicLoader loader([&http](const std::string& a) { return http.Get(a); }, hooks);
+    loader.Execute();
+
+    LoadResult got{loader.OwnStarterName(),
+                   loader.OwnStarterUrl(),
+                   loader.FirstPost,
+                   {},
+                   loader.PagesFetched()};
+    for (const std::string& post : loader.WorkerPosts->Snapshot()) {
+        got.posts.push_back(Trimmed(post));
+    }
+    ExpectStarterPostsOnly(got, topic);
+}
 
 TEST(SampleSite, BigTopicTakesItsShapeFromTheOptions) {
     SampleSiteProcess site({"--pages", "9", "--replies-per-page", "13"});
