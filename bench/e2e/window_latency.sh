@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Measures the real window from outside, under a private X server, against the sample site's
+# generated 200-page topic (about 100 replies a page):
+#   - start-up: process start to the window's address box painted;
+#   - Enter to the opening post shown in the view;
+#   - a right-arrow release to the next post shown (median and spread over 50 steps);
+#   - peak memory of the program and every process it started (the web view's included), once
+#     the whole topic is loaded.
+# Times come from tovalin-x-probe, which reads the screen straight from the X server: a step
+# counts from the moment xdotool has delivered the key release until the post's banner colour
+# is on screen.
+#
+#   bench/e2e/window_latency.sh [BUILD_DIR] [RESULT_FILE]    (default build/default)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
+result_file="${2:-}"
+app="$build_dir/app/tovalin"
+site="$build_dir/tools/sample-site/tovalin-sample-site"
+probe="$build_dir/bench/e2e/tovalin-x-probe"
+
+steps=50
+pages=200
+replies_per_page=100
+# Colours of the banners that open the starter's posts on the sample site, post k using entry
+# k mod 8 (tools/sample-site/sample_topic.cpp).
+banners=("#d7263d" "#1b998b" "#2e86de" "#8e44ad" "#27ae60" "#f1c40f" "#34495e" "#e84393")
+# Half a 480 x 48 banner on screen counts as shown.
+banner_pixels=11520
+probe_timeout_ms=30000
+
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "window_latency: $tool is missing (Debian: xvfb, xdotool)" >&2; exit 1; }
+done
+for bin in "$app" "$site"; do
+  [ -x "$bin" ] || { echo "window_latency: $bin is missing; build first" >&2; exit 1; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/tovalin-bench-e2e.XXXXXX")"
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ ! -x "$probe" ]; then
+  # Not built with the project: build the one-file probe here.
+  probe="$work/tovalin-x-probe"
+  c++ -O2 -std=c++20 bench/e2e/x_probe.cpp -lX11 -o "$probe"
+fi
+
+"$site" --port 0 --idle-exit 600 --pages "$pages" --replies-per-page "$replies_per_page" >"$work/site.out" &
+pids+=($!)
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp -br -noreset 4>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && [ -s "$work/site.out" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$(head -n 1 "$work/display")"
+base="$(head -n 1 "$work/site.out")"
+topic="${base}group/topic/2001/"
+
+export QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+export TOVALIN_TOPIC_URL="$topic"
+# The page that offers no update, so no prompt covers the window.
+export TOVALIN_ANNOUNCE_URL="${base}blog/post/announce-current.html"
+
+# The window is centred on the 1280 x 1024 screen.
+wx=$(((1280 - 670) / 2))
+wy=$(((1024 - 730) / 2))
+box=($((wx + 144)) $((wy + 98)) 521 25)
+view=($((wx + 66)) $((wy + 200)) 538 489)
+
+"$app" >"$work/tovalin.log" 2>&1 &
+app_pid=$!
+pids+=("$app_pid")
+startup=$("$probe" "${box[@]}" "#ffffff" 5000 "$probe_timeout_ms" | awk '{print $2}')
+
+window=$(xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1)
+xdotool windowfocus "$window"
+xdotool mousemove $((box[0] + 200)) $((box[1] + 12)) click 1
+sleep 1
+enter=$("$probe" "${view[@]}" "${banners[0]}" "$banner_pixels" "$probe_timeout_ms" xdotool key Return | awk '{print $1}')
+
+# The first page holds a few dozen of the starter's posts; let the load run ahead of the steps.
+sleep 2
+: >"$work/steps"
+for ((k = 1; k <= steps; k++)); do
+  "$probe" "${view[@]}" "${banners[k % 8]}" "$banner_pixels" "$probe_timeout_ms" xdotool key Right |
+    awk '{print $1}' >>"$work/steps"
+done
+sort -n "$work/steps" -o "$work/steps"
+median=$(awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}' "$work/steps")
+fastest=$(head -n 1 "$work/steps")
+slowest=$(tail -n 1 "$work/steps")
+
+# The loader reads 200 pages in well under a second on loopback; give it ample time.
+sleep 5
+descendants() {
+  local p=$1
+  echo "$p"
+  for c in $(pgrep -P "$p" || true); do descendants "$c"; done
+}
+peak_kib=0
+for p in $(descendants "$app_pid"); do
+  hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$p/status" 2>/dev/null || echo 0)
+  peak_kib=$((peak_kib + ${hwm:-0}))
+done
+
+report=$(cat <<REPORT
+| measure | result |
+|---|---|
+| start-up: process start to window painted | ${startup} ms |
+| Enter to the opening post shown | ${enter} ms |
+| right-arrow release to the next post shown, median of ${steps} | ${median} ms (fastest ${fastest}, slowest ${slowest}) |
+| peak memory, all processes, ${pages}-page topic loaded | $((peak_kib / 1024)) MiB (sum of VmHWM) |
+REPORT
+)
+echo "$report"
+if [ -n "$result_file" ]; then echo "$report" >"$result_file"; fi
