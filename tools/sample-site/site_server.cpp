@@ -189,6 +189,8 @@ void SiteListener::Serve(SampleSite& site, const SiteOptions& options) {
         }
         const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) {
+            // Out of descriptors, say: wait a little instead of spinning on a ready socket.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptPollMillis / 10));
             continue;
         }
         lastActivity = NowMillis();
