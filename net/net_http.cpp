@@ -18,11 +18,20 @@ std::string TNetCustomHTTP::Get(const std::string& address) {
     try {
         body = DoGet(address);
     } catch (...) {
+        ReleaseLargeBodyBuffer();
         KeepOrClose();
         throw;
     }
+    ReleaseLargeBodyBuffer();
     KeepOrClose();
     return body;
+}
+
+void TNetCustomHTTP::ReleaseLargeBodyBuffer() {
+    bodyBuffer_.clear();
+    if (bodyBuffer_.capacity() > kKeptBodyBufferBytes) {
+        std::string().swap(bodyBuffer_);
+    }
 }
 
 std::string TNetCustomHTTP::DoGet(const std::string& address) {
@@ -48,11 +57,7 @@ std::string TNetCustomHTTP::DoGet(const std::string& address) {
         ReadBody(bodyBuffer_);
     }
     inStep_ = true;
-    std::string body(bodyBuffer_);
-    if (bodyBuffer_.capacity() > kKeptBodyBufferBytes) {
-        std::string().swap(bodyBuffer_);
-    }
-    return body;
+    return bodyBuffer_;
 }
 
 void TNetCustomHTTP::ChooseConnection() {

@@ -77,6 +77,7 @@ class TNetCustomHTTP : public TNetTCPClient {
     void ReadChunkedBody(std::string& body);
     [[noreturn]] void RaiseProtocolError();
     void KeepOrClose();
+    void ReleaseLargeBodyBuffer();
     std::string ReadHeadLine();
 
     TNetURI url_;

@@ -1,0 +1,76 @@
+// tovalin-get against a loopback server: bodies in order on standard output on success; the
+// error's class and message on standard error and status 1 at the first failure.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/net/net_test_servers.h"
+
+namespace tovalin::test {
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+ToolRun RunTool(const std::string& args) {
+    const std::string dir = ::testing::TempDir();
+    const std::string out = dir + "tovalin_get_out_" + std::to_string(::getpid());
+    const std::string err = dir + "tovalin_get_err_" + std::to_string(::getpid());
+    const std::string command =
+        std::string(TOVALIN_GET_PATH) + " " + args + " >" + out + " 2>" + err;
+    const int raw = std::system(command.c_str());
+    ToolRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
+}
+
+TEST(GetTool, WritesEachBodyInTurnOnOneConnection) {
+    LoopbackServer server(SiteHandler({{"/a", HttpResponseWithLength(200, {}, "first\n")},
+                                       {"/b", HttpResponseWithLength(200, {}, "second\n")}}));
+    ToolRun r = RunTool(server.Url("/a") + " " + server.Url("/b"));
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("first\nsecond\n", r.out);
+    EXPECT_EQ("", r.err);
+    server.Stop();
+    EXPECT_EQ(1, server.Connections());
+}
+
+TEST(GetTool, StopsAtTheFirstFailureWithClassAndMessage) {
+    LoopbackServer server(SiteHandler({{"/a", HttpResponseWithLength(200, {}, "first\n")}}));
+    ToolRun r = RunTool(server.Url("/a") + " " + server.Url("/missing") + " " + server.Url("/a"));
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("first\n", r.out);
+    EXPECT_EQ("ENetHTTPProtocolException: HTTP/1.1 404 Not Found\n", r.err);
+    server.Stop();
+    EXPECT_EQ(2u, server.RequestCount());
+}
+
+TEST(GetTool, ReportsSocketErrors) {
+    std::uint16_t closedPort;
+    {
+        LoopbackServer server([](ServerConnection&) {});
+        closedPort = server.port();
+    }
+    ToolRun r = RunTool("http://127.0.0.1:" + std::to_string(closedPort) + "/");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("ENetSocketError: Socket Error # 10061\r\nConnection refused.\n", r.err);
+}
+
+}  // namespace
+}  // namespace tovalin::test
