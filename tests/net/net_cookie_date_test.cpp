@@ -72,6 +72,12 @@ TEST(CookieDate, Table) {
         {"Sun, 06 Nov 99999999999999999999 08:49:37 GMT", false, 0},
         {"Sun, 06 Nov 10000 08:49:37 GMT", false, 0},
         {"Sun Nov  6 008:09:37 1994", true, Utc(1994, 11, 6, 8, 9, 37)},
+        {"Sat, 15-Apr-17 21:01:22 -0400", true, 1492304482},
+        {"Thu, 31-Dec-1969 23:59:59 GMT", true, -1},
+        {"Wed, 31 Dec 2008 23:59:60 GMT", false, 0},
+        {"02-Feb-1994 24:00", false, 0},
+        // After a day name everything up to the first space goes, a day glued to it included.
+        {"Wed,18-Apr-07 22:50:12 GMT", false, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
