@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <climits>
 #include <memory>
 #include <string>
@@ -107,6 +108,15 @@ void TForm1::tmr_adTimer(QObject*) {
         // TickCount is counted before the prompt, so ticks that arrive while it is open see a
         // count above 1 and only rotate.
         if (ShouldOfferUpdate(list->latestVersion, CurrentVersion, TickCount)) {
+            // The ticker keeps running while the question is open. Qt does not fire a timer
+            // again while its own handler is still running, so a stand-in with the same pace
+            // ticks in its place until the answer comes; it goes with the window.
+            QTimer standIn;
+            standIn.setInterval(tmr_ad->interval());
+            connect(&standIn, &QTimer::timeout, this, [this] { tmr_adTimer(tmr_ad); });
+            if (tmr_ad->isActive()) {
+                standIn.start();
+            }
             OfferUpdate(*list);
             if (self == nullptr) {
                 return;

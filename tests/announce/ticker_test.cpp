@@ -3,9 +3,11 @@
 // recorded through the seams.
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QFont>
 #include <QPalette>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -197,6 +199,34 @@ TEST_F(Ticker, TicksDuringTheOpenPromptOnlyRotate) {
     EXPECT_EQ(prompts.size(), 1u);
     EXPECT_EQ(TickCount, 3);
     EXPECT_EQ(opened, std::vector<std::string>{"http://update/"});
+}
+
+TEST_F(Ticker, TimerKeepsTickingWhileThePromptWaitsForItsAnswer) {
+    // The real timer at a short pace; the answer comes after the question's own event loop has
+    // run for a while, as a modal box's would.
+    Publish(Page(5, "1.1"));
+    form->tmr_ad->setInterval(20);
+    std::vector<QString> seenWhileOpen;
+    duringPrompt = [&] {
+        // The question's own event loop, as a modal box runs it, left after two more ticks.
+        QEventLoop loop;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (TickCount >= 3) {
+                loop.quit();
+            }
+        });
+        watch.start(5);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        seenWhileOpen.push_back(Shown());
+        form->tmr_ad->stop();
+    };
+    form->tmr_ad->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !seenWhileOpen.empty(); }, 5000));
+    EXPECT_EQ(prompts.size(), 1u);
+    EXPECT_GE(TickCount, 3);
+    EXPECT_NE(seenWhileOpen[0], "");  // the nested ticks rotated the label
 }
 
 TEST_F(Ticker, WindowClosedWhileThePromptIsOpen) {
