@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TPostList {
@@ -33,6 +34,13 @@ class TPostList {
     std::vector<std::string> Snapshot() const {
         std::lock_guard lock(mutex_);
         return items_;
+    }
+
+    // Moves every post out and leaves the list empty: for the last holder of a list, such as
+    // the export once its load has ended, so a large topic is not copied on the way out.
+    std::vector<std::string> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(items_, {});
     }
 
   private:

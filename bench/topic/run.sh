@@ -3,10 +3,6 @@
 # curl fetching the very same addresses in the same run: 200 pages, then 2,000 pages to show the
 # cost grows linearly with the topic.
 #
-# The column export_np_s is the same export with the HTTP client's 1 ms idle-connection probe
-# made not to wait (zero_probe_shim.c, preloaded for that run only): it shows how much of the
-# wall time that wait takes, about 1.1 ms a page.
-#
 # usage: bench/topic/run.sh [BUILD_DIR] [RUNS]   (BUILD_DIR defaults to build/default)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -24,8 +20,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-cc -shared -fPIC -O2 -o "$work/zero_probe_shim.so" bench/topic/zero_probe_shim.c -ldl
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$work/site" "$work/nginx"
@@ -65,7 +59,7 @@ now() { date +%s.%N; }
 elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 best() { printf '%s\n' "$@" | sort -n | head -1; }
 
-printf '%-7s %-10s %-12s %-10s %-7s %-9s %-6s %s\n' pages export_s export_np_s curl_s ratio np_ratio MB posts
+printf '%-7s %-10s %-10s %-7s %-6s %s\n' pages export_s curl_s ratio MB posts
 declare -A export_best
 for pages in 200 2000; do
     base="http://127.0.0.1:$port/n$pages"
@@ -75,29 +69,24 @@ for pages in 200 2000; do
     megabytes=$(du -sm "$work/site/n$pages" | cut -f1)
     first=$(head -1 "$work/addresses-$pages")
 
-    export_times=(); np_times=(); curl_times=()
+    export_times=(); curl_times=()
     for _ in $(seq "$runs"); do
         t0=$(now); "$exporter" "$first" --format json > /dev/null; t1=$(now)
         export_times+=("$(elapsed "$t0" "$t1")")
-        t0=$(now); LD_PRELOAD="$work/zero_probe_shim.so" "$exporter" "$first" --format json > /dev/null; t1=$(now)
-        np_times+=("$(elapsed "$t0" "$t1")")
         t0=$(now); curl -s -K "$work/curl-$pages.cfg"; t1=$(now)
         curl_times+=("$(elapsed "$t0" "$t1")")
     done
-    # Timed runs write to /dev/null as curl does; these two runs check what the export wrote.
+    # Timed runs write to /dev/null as curl does; this run checks what the export writes.
     "$exporter" "$first" --format json > "$work/out.json"
-    LD_PRELOAD="$work/zero_probe_shim.so" "$exporter" "$first" --format json > "$work/out-np.json"
     # The export must really have read the whole topic.
     read -r fetched posts < <(python3 -c "import json,sys; d=json.load(open('$work/out.json')); print(len(d['pages']), len(d['posts']))")
     if [ "$fetched" != "$pages" ]; then
         echo "export fetched $fetched of $pages pages" >&2
         exit 1
     fi
-    cmp -s "$work/out.json" "$work/out-np.json" || { echo "the two exports differ" >&2; exit 1; }
-    e=$(best "${export_times[@]}"); n=$(best "${np_times[@]}"); c=$(best "${curl_times[@]}")
+    e=$(best "${export_times[@]}"); c=$(best "${curl_times[@]}")
     export_best[$pages]=$e
-    printf '%-7s %-10s %-12s %-10s %-7s %-9s %-6s %s\n' "$pages" "$e" "$n" "$c" \
-        "$(python3 -c "print(f'{$e / $c:.2f}')")" "$(python3 -c "print(f'{$n / $c:.2f}')")" \
-        "$megabytes" "$posts"
+    printf '%-7s %-10s %-10s %-7s %-6s %s\n' "$pages" "$e" "$c" \
+        "$(python3 -c "print(f'{$e / $c:.2f}')")" "$megabytes" "$posts"
 done
 echo "2000 pages cost $(python3 -c "print(f'{${export_best[2000]} / ${export_best[200]}:.1f}')")x what 200 do (best of $runs runs each)"

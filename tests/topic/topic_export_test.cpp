@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "tests/topic/topic_site.h"
@@ -20,6 +21,30 @@ TEST(TopicExport, JsonStringsEscapeWhatJsonRequires) {
     EXPECT_EQ(JsonString("a\\b\n\r\t\b\f"), "\"a\\\\b\\n\\r\\t\\b\\f\"");
     EXPECT_EQ(JsonString(std::string("\x01\x1f\0", 3)), "\"\\u0001\\u001f\\u0000\"");
     EXPECT_EQ(JsonString("/ \x7f \xF0\x9F\x98\x80"), "\"/ \x7f \xF0\x9F\x98\x80\"");
+}
+
+TEST(TopicExport, EveryByteAtEveryPlaceOfABlockIsEscapedOrKept) {
+    // The escaper skips eight plain bytes at a time: a byte needing an escape must be caught
+    // wherever it stands in such a block, and bytes from 0x20 up (UTF-8 included) kept as is.
+    for (int byte = 1; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        std::string escaped(1, c);
+        if (c == '"' || c == '\\') {
+            escaped = std::string("\\") + c;
+        } else if (byte < 0x20) {
+            const std::map<int, std::string> shortForms{
+                {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}, {'\b', "\\b"}, {'\f', "\\f"}};
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x", byte);
+            escaped = shortForms.count(byte) != 0 ? shortForms.at(byte) : code;
+        }
+        for (int at = 0; at < 17; ++at) {
+            const std::string text = std::string(at, 'a') + c + std::string(9, 'z');
+            ASSERT_EQ(JsonString(text),
+                      "\"" + std::string(at, 'a') + escaped + std::string(9, 'z') + "\"")
+                << "byte " << byte << " at " << at;
+        }
+    }
 }
 
 // Runs the built tool and returns its standard output; stderr goes to a file (not a terminal).

@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
         std::fputc('\n', stderr);
     }
 
-    const std::string out = FormatExport(topic, format);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteExport(topic, format,
+                [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
     std::fflush(stdout);
     if (topic.Pages.empty()) {
         std::cerr << "tovalin-export: could not fetch " << *url << "\n";

@@ -1,7 +1,9 @@
 #include "tools/export/topic_export.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 std::optional<TExportFormat> ParseExportFormat(std::string_view name) {
@@ -35,8 +37,8 @@ TTopicExport ExportTopic(const std::string& address, TPageGetter get,
     // This load's own values: the process-wide ones belong to whichever load wrote last.
     topic.StarterUrl = loader.OwnStarterUrl();
     topic.StarterName = loader.OwnStarterName();
-    topic.FirstPost = loader.FirstPost;
-    topic.Posts = loader.WorkerPosts->Snapshot();
+    topic.FirstPost = std::move(loader.FirstPost);
+    topic.Posts = loader.WorkerPosts->Take();  // the load has ended: nobody else holds the list
     topic.Pages = loader.PagesFetched();
     return topic;
 }
@@ -55,20 +57,39 @@ constexpr std::array<bool, 256> EscapedBytes() {
 }
 constexpr std::array<bool, 256> kEscaped = EscapedBytes();
 
+// True when none of the eight bytes in word needs an escape (bytes of 0x80 and above never do).
+bool PlainBlock(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const auto hasZero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    const std::uint64_t below32 = (word - kOnes * 0x20) & ~word & kHigh;
+    return (below32 | hasZero(word ^ (kOnes * '"')) | hasZero(word ^ (kOnes * '\\'))) == 0;
+}
+
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8 + 2);
+void AppendJsonString(std::string& out, std::string_view text) {
+    out.reserve(out.size() + text.size() + 2);
     out += '"';
     std::size_t run = 0;  // start of the bytes that need no escape, copied in one piece
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Escapes are rare in markup: skip eight plain bytes at a time.
+        if (i + 8 <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if (PlainBlock(word)) {
+                i += 8;
+                continue;
+            }
+        }
         const auto byte = static_cast<unsigned char>(text[i]);
         if (!kEscaped[byte]) {
+            ++i;
             continue;  // page texts are validated UTF-8: multi-byte characters pass unchanged
         }
         out.append(text.substr(run, i - run));
-        run = i + 1;
+        run = ++i;
         switch (byte) {
             case '"':
                 out += "\\\"";
@@ -100,61 +121,88 @@ std::string JsonString(std::string_view text) {
     }
     out.append(text.substr(run));
     out += '"';
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out;
+    AppendJsonString(out, text);
     return out;
 }
 
 namespace {
 
-std::string JsonArray(const std::vector<std::string>& items) {
-    std::string out = "[";
+using TSink = std::function<void(std::string_view)>;
+
+void WriteJsonArray(const std::vector<std::string>& items, std::string& buffer,
+                    const TSink& write) {
+    write(items.empty() ? "[" : "[\n    ");
     for (std::size_t i = 0; i < items.size(); ++i) {
-        out += i == 0 ? "\n    " : ",\n    ";
-        out += JsonString(items[i]);
+        buffer.clear();
+        if (i > 0) {
+            buffer += ",\n    ";
+        }
+        AppendJsonString(buffer, items[i]);
+        write(buffer);
     }
-    out += items.empty() ? "]" : "\n  ]";
-    return out;
+    write(items.empty() ? "]" : "\n  ]");
 }
 
-std::string FormatJson(const TTopicExport& t) {
-    return "{\n  \"starter_url\": " + JsonString(t.StarterUrl) +
-           ",\n  \"starter_name\": " + JsonString(t.StarterName) +
-           ",\n  \"first_post\": " + JsonString(t.FirstPost) +
-           ",\n  \"posts\": " + JsonArray(t.Posts) + ",\n  \"pages\": " + JsonArray(t.Pages) +
-           "\n}\n";
+void WriteJson(const TTopicExport& t, const TSink& write) {
+    std::string buffer = "{\n  \"starter_url\": ";
+    AppendJsonString(buffer, t.StarterUrl);
+    buffer += ",\n  \"starter_name\": ";
+    AppendJsonString(buffer, t.StarterName);
+    buffer += ",\n  \"first_post\": ";
+    AppendJsonString(buffer, t.FirstPost);
+    buffer += ",\n  \"posts\": ";
+    write(buffer);
+    WriteJsonArray(t.Posts, buffer, write);
+    write(",\n  \"pages\": ");
+    WriteJsonArray(t.Pages, buffer, write);
+    write("\n}\n");
 }
 
 // The name and the fragments are the page's own markup and go out verbatim.
-std::string FormatHtml(const TTopicExport& t) {
-    std::string out = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
-                      t.StarterName + "</title></head>\n<body>\n<h1><a href=\"" + t.StarterUrl +
-                      "\">" + t.StarterName + "</a></h1>\n<div class=\"post opening\">\n" +
-                      t.FirstPost + "\n</div>\n";
+void WriteHtml(const TTopicExport& t, const TSink& write) {
+    write("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + t.StarterName +
+          "</title></head>\n<body>\n<h1><a href=\"" + t.StarterUrl + "\">" + t.StarterName +
+          "</a></h1>\n<div class=\"post opening\">\n" + t.FirstPost + "\n</div>\n");
     for (const std::string& post : t.Posts) {
-        out += "<hr>\n<div class=\"post\">\n" + post + "\n</div>\n";
+        write("<hr>\n<div class=\"post\">\n");
+        write(post);
+        write("\n</div>\n");
     }
-    out += "</body></html>\n";
-    return out;
+    write("</body></html>\n");
 }
 
-std::string FormatMarkdown(const TTopicExport& t) {
-    std::string out = "# " + t.StarterName + "\n\n<" + t.StarterUrl + ">\n\n## Opening post\n\n" +
-                      t.FirstPost + "\n";
+void WriteMarkdown(const TTopicExport& t, const TSink& write) {
+    write("# " + t.StarterName + "\n\n<" + t.StarterUrl + ">\n\n## Opening post\n\n" + t.FirstPost +
+          "\n");
     for (std::size_t i = 0; i < t.Posts.size(); ++i) {
-        out += "\n## Post " + std::to_string(i + 1) + "\n\n" + t.Posts[i] + "\n";
+        write("\n## Post " + std::to_string(i + 1) + "\n\n");
+        write(t.Posts[i]);
+        write("\n");
     }
-    return out;
 }
 
 }  // namespace
 
-std::string FormatExport(const TTopicExport& topic, TExportFormat format) {
+void WriteExport(const TTopicExport& topic, TExportFormat format, const TSink& write) {
     switch (format) {
         case TExportFormat::Html:
-            return FormatHtml(topic);
+            WriteHtml(topic, write);
+            break;
         case TExportFormat::Markdown:
-            return FormatMarkdown(topic);
+            WriteMarkdown(topic, write);
+            break;
         case TExportFormat::Json:
-            return FormatJson(topic);
+            WriteJson(topic, write);
+            break;
     }
-    return {};
+}
+
+std::string FormatExport(const TTopicExport& topic, TExportFormat format) {
+    std::string out;
+    WriteExport(topic, format, [&out](std::string_view piece) { out.append(piece); });
+    return out;
 }

@@ -29,7 +29,13 @@ using TExportProgress = std::function<void(std::size_t pages, std::size_t posts)
 TTopicExport ExportTopic(const std::string& address, TPageGetter get,
                          const TExportProgress& progress = {});
 
+// Writes the topic in the format, piece by piece, so a large topic is never held twice.
+void WriteExport(const TTopicExport& topic, TExportFormat format,
+                 const std::function<void(std::string_view)>& write);
+
+// The whole output as one text (for small topics and tests).
 std::string FormatExport(const TTopicExport& topic, TExportFormat format);
 
-// A JSON string literal for UTF-8 text, quotes included.
+// Appends a JSON string literal for UTF-8 text, quotes included.
+void AppendJsonString(std::string& out, std::string_view text);
 std::string JsonString(std::string_view text);
