@@ -1,5 +1,6 @@
 // The real tovalin binary under a private X server, reading the bundled sample site: the shaped
-// window appears, the ticker shows the announcements, typing a topic address and Enter shows
+// window appears, the ticker shows the announcements and the update question comes once (it is
+// answered No), typing a topic address and Enter shows
 // the opening post under the starter's caption, the arrow keys and the next button step through
 // the starter's posts, and closing ends the process even while a load is running.
 //
@@ -8,7 +9,6 @@
 // its pixels. Screenshots of every stage are kept in the test's output folder.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
