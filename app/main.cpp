@@ -1,5 +1,6 @@
 // The process entry: the application object, the one window, the message loop, and the end.
 
+#include <unistd.h>
 #include <QIcon>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,13 @@
 #include "app/unit1.h"
 
 int main(int argc, char* argv[]) {
+    // The HTML view shares the window's graphics contexts; Qt needs to know before it starts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine's renderer sandbox cannot run for root and the engine then refuses to
+    // start at all; as root the view runs unsandboxed (scripts stay off either way).
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
     TApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromUtf8("Tovalin 澜页"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
