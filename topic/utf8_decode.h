@@ -9,5 +9,9 @@
 // no truncated sequence.
 bool IsWellFormedUtf8(std::string_view bytes);
 
+// The byte-at-a-time check, the reference for the block-wise one that IsWellFormedUtf8 uses
+// where the processor has it.
+bool IsWellFormedUtf8Scalar(std::string_view bytes);
+
 // The page text of a body: the body itself when it is well-formed UTF-8, otherwise empty.
 std::string DecodePage(std::string body);
