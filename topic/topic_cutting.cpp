@@ -1,5 +1,7 @@
 #include "topic/topic_cutting.h"
 
+#include <string.h>
+
 #include <cstddef>
 
 #include "topic/text_ops.h"
@@ -44,9 +46,17 @@ class TForwardFinder {
                 return found_ - start;
             }
         }
-        marker_.assign(marker);
+        if (marker != marker_) {
+            marker_.assign(marker);
+        }
         searchedFrom_ = start;
-        const std::size_t at = t.find(marker);
+        // The reply key starts with a Chinese character whose lead byte is everywhere on a
+        // Chinese page: the C library's substring search skips ahead instead of probing every
+        // such byte.
+        const void* hit = memmem(t.data(), t.size(), marker.data(), marker.size());
+        const std::size_t at =
+            hit == nullptr ? std::string_view::npos
+                           : static_cast<std::size_t>(static_cast<const char*>(hit) - t.data());
         found_ = at == std::string_view::npos ? at : start + at;
         return at;
     }
