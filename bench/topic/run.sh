@@ -3,12 +3,15 @@
 # curl fetching the very same addresses in the same run: 200 pages, then 2,000 pages to show the
 # cost grows linearly with the topic.
 #
-# usage: bench/topic/run.sh [BUILD_DIR] [RUNS]   (BUILD_DIR defaults to build/default)
+# Each figure is the best of RUNS runs (wall time, and processor time = user + system), which is
+# the steadiest figure on a machine shared with other work.
+#
+# usage: bench/topic/run.sh [BUILD_DIR] [RUNS]   (defaults: build/default, 7)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=${1:-build/default}
-runs=${2:-3}
+runs=${2:-7}
 exporter=$build/tools/export/tovalin-export
 [ -x "$exporter" ] || { echo "no $exporter: build the project first" >&2; exit 2; }
 nginx_bin=${NGINX:-/usr/sbin/nginx}
@@ -55,12 +58,18 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
-now() { date +%s.%N; }
-elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
+# Runs a command and prints "wall cpu" in seconds (cpu = user + system).
+timed() {
+    local TIMEFORMAT='%3R %3U %3S'
+    { time "$@" > /dev/null 2> /dev/null; } 2> "$work/time"
+    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
+}
 best() { printf '%s\n' "$@" | sort -n | head -1; }
+ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
 
-printf '%-7s %-10s %-10s %-7s %-6s %s\n' pages export_s curl_s ratio MB posts
-declare -A export_best
+printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-4s %s\n' pages export_s curl_s ratio \
+    export_cpu curl_cpu ratio MB posts
+declare -A export_best export_best_cpu
 for pages in 200 2000; do
     base="http://127.0.0.1:$port/n$pages"
     python3 bench/topic/make_topic.py "$work/site/n$pages" "$pages" "$base" > "$work/addresses-$pages"
@@ -69,12 +78,12 @@ for pages in 200 2000; do
     megabytes=$(du -sm "$work/site/n$pages" | cut -f1)
     first=$(head -1 "$work/addresses-$pages")
 
-    export_times=(); curl_times=()
+    export_wall=(); export_cpu=(); curl_wall=(); curl_cpu=()
     for _ in $(seq "$runs"); do
-        t0=$(now); "$exporter" "$first" --format json > /dev/null; t1=$(now)
-        export_times+=("$(elapsed "$t0" "$t1")")
-        t0=$(now); curl -s -K "$work/curl-$pages.cfg"; t1=$(now)
-        curl_times+=("$(elapsed "$t0" "$t1")")
+        read -r w c < <(timed "$exporter" "$first" --format json)
+        export_wall+=("$w"); export_cpu+=("$c")
+        read -r w c < <(timed curl -s -K "$work/curl-$pages.cfg")
+        curl_wall+=("$w"); curl_cpu+=("$c")
     done
     # Timed runs write to /dev/null as curl does; this run checks what the export writes.
     "$exporter" "$first" --format json > "$work/out.json"
@@ -84,9 +93,13 @@ for pages in 200 2000; do
         echo "export fetched $fetched of $pages pages" >&2
         exit 1
     fi
-    e=$(best "${export_times[@]}"); c=$(best "${curl_times[@]}")
-    export_best[$pages]=$e
-    printf '%-7s %-10s %-10s %-7s %-6s %s\n' "$pages" "$e" "$c" \
-        "$(python3 -c "print(f'{$e / $c:.2f}')")" "$megabytes" "$posts"
+    ew=$(best "${export_wall[@]}"); ec=$(best "${export_cpu[@]}")
+    cw=$(best "${curl_wall[@]}"); cc=$(best "${curl_cpu[@]}")
+    export_best[$pages]=$ew
+    export_best_cpu[$pages]=$ec
+    printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-4s %s\n' "$pages" "$ew" "$cw" "$(ratio "$ew" "$cw")" \
+        "$ec" "$cc" "$(ratio "$ec" "$cc")" "$megabytes" "$posts"
 done
-echo "2000 pages cost $(python3 -c "print(f'{${export_best[2000]} / ${export_best[200]}:.1f}')")x what 200 do (best of $runs runs each)"
+echo "2000 pages cost $(ratio "${export_best[2000]}" "${export_best[200]}")x the wall time and" \
+    "$(ratio "${export_best_cpu[2000]}" "${export_best_cpu[200]}")x the processor time of 200" \
+    "(best of $runs runs each)"
