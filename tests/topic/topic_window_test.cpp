@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "announce/shared_values.h"
 #include "app/dialogs.h"
@@ -190,6 +191,43 @@ TEST_F(TopicWindowTest, StepBackPastAShorterListShowsItsLastPost) {
     form->btn_rightClick(form->btn_right);
     EXPECT_EQ(form->PostIndex, -1);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(TopicWindowTest, TwoLoadsAtOnceShowWhatWasPublishedLast) {
+    // The first load waits for its second page while a second load of another topic runs. The
+    // earlier load then follows the new starter's name on its remaining page and, publishing
+    // last, its list is the one the window shows.
+    TTopicSite site;
+    site.pages["/a/1"] =
+        Page(Starter("ua", "Ann") + Opening("<p>A</p>") + Reply("Ann", "a1") + Next("{base}/a/2"));
+    site.pages["/a/2"] = Page(Reply("Ann", "a2") + Reply("Bob", "bob-in-a") + LastPageNext());
+    site.pages["/b/1"] = Page(Starter("ub", "Bob") + Opening("<p>B</p>") + Reply("Bob", "b1"));
+    auto gate = std::make_shared<std::atomic<bool>>(false);
+    site.gates["/a/2"] = gate;
+    const auto server = Serve(site);
+
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/a/1")));
+    PressEnter();
+    ASSERT_TRUE(WaitFor([&] { return form->PostList->Count() == 1; }));
+    EXPECT_EQ(Caption(), QStringLiteral("[Ann] said : "));
+    const std::shared_ptr<TPostList> listA = form->PostList;
+    form->btn_rightClick(form->btn_right);
+    EXPECT_EQ(form->PostIndex, 0);
+
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/b/1")));
+    PressEnter();
+    EXPECT_EQ(form->PostIndex, -1);
+    ASSERT_TRUE(WaitFor([&] { return form->PostList != listA; }));
+    EXPECT_TRUE(ViewShows(QStringLiteral("<p>B</p>")));
+    EXPECT_EQ(Caption(), QStringLiteral("[Bob] said : "));
+    EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"b1\n"}));
+
+    gate->store(true);
+    ASSERT_TRUE(WaitFor([] { return TMyThread::Running() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->PostList, listA);
+    EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"a1\n", "bob-in-a\n"}));
+    EXPECT_EQ(form->PostIndex, -1);  // publishing never moves the index
 }
 
 }  // namespace
