@@ -18,6 +18,7 @@
 #include "announce/text_trim.h"
 #include "announce/ticker_choice.h"
 #include "app/dialogs.h"
+#include "app/error_display.h"
 #include "app/unit1.h"
 
 namespace {
@@ -44,6 +45,8 @@ void SetTickerFont(QLabel& label, bool underlined) {
 }
 
 void ShowOnTicker(TForm1& window, const std::string& item) {
+    // Titles come from a page we do not control: shown as they are, never read as markup.
+    window.lbl_ad1->setTextFormat(Qt::PlainText);
     window.lbl_ad1->setText(FromPage(item));
 }
 
@@ -76,8 +79,6 @@ void OfferUpdate(const Announcements& list) {
 }  // namespace
 
 void TForm1::StartAnnouncementWorker() {
-    // Titles come from a page we do not control: show them as they are, never as markup.
-    lbl_ad1->setTextFormat(Qt::PlainText);
     QPointer<TForm1> window(this);
     TAdThread::Launch([window](const std::string& firstTitle) {
         if (window == nullptr) {
@@ -113,7 +114,8 @@ void TForm1::tmr_adTimer(QObject*) {
             // ticks in its place until the answer comes; it goes with the window.
             QTimer standIn;
             standIn.setInterval(tmr_ad->interval());
-            connect(&standIn, &QTimer::timeout, this, [this] { tmr_adTimer(tmr_ad); });
+            connect(&standIn, &QTimer::timeout, this,
+                    [this] { Guarded([this] { tmr_adTimer(tmr_ad); }); });
             if (tmr_ad->isActive()) {
                 standIn.start();
             }

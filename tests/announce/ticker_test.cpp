@@ -305,9 +305,10 @@ TEST_F(Ticker, EqualTitlesFollowTheText) {
 
 TEST_F(Ticker, TitlesAreShownAsLocalTextAndMatchedBack) {
     Publish(
-        "<P>velkorntitle:\xE6\xBE\x9C\xE9\xA1\xB5 news</P><P>velkornurl:u1</P>"
+        "<P>velkorntitle:<b>\xE6\xBE\x9C\xE9\xA1\xB5 news</P><P>velkornurl:u1</P>"
         "<P>velkorntitle:\xE7\x95\x99\xE5\xA3\xB0</P><P>velkornurl:u2</P>");
-    EXPECT_EQ(Ticks(2), (Texts{QString::fromUtf8("澜页 news"), QString::fromUtf8("留声")}));
+    EXPECT_EQ(Ticks(2), (Texts{QString::fromUtf8("<b>澜页 news"), QString::fromUtf8("留声")}));
+    EXPECT_EQ(form->lbl_ad1->textFormat(), Qt::PlainText);
     Click();
     EXPECT_EQ(opened, std::vector<std::string>{"u2"});
 }
