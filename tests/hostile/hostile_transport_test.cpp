@@ -110,7 +110,11 @@ TEST(HostileTransport, GibibyteCloseDelimitedBodyStopsAtTheLimitWithMemoryBounde
     ::getrusage(RUSAGE_SELF, &usage);
     const std::size_t peakBytes = std::size_t(usage.ru_maxrss) * 1024;
     RecordProperty("peak_rss_mib", std::to_string(peakBytes >> 20));
+#if !defined(__SANITIZE_THREAD__)
+    // (ThreadSanitizer keeps shadow memory several times the heap, so the figure says nothing
+    // there; the plain and AddressSanitizer builds check it.)
     EXPECT_LT(peakBytes, kOffered - kOffered / 8) << "memory grew with the offered body";
+#endif
 }
 
 }  // namespace
