@@ -118,9 +118,10 @@ class WindowRun {
 class WindowE2E : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "xdotool", "import", "convert"}) {
+        for (const char* tool : {"Xvfb", "xdotool", "xprop", "import", "convert"}) {
             if (!HaveProgram(tool)) {
-                GTEST_SKIP() << tool << " is not installed (Debian: xvfb, xdotool, imagemagick)";
+                GTEST_SKIP() << tool
+                             << " is not installed (Debian: xvfb, xdotool, x11-utils, imagemagick)";
             }
         }
     }
@@ -171,7 +172,7 @@ TEST_F(WindowE2E, ReadsTheSampleTopicThroughAddressBoxArrowsAndButtons) {
 
     // The page announces 1.1, newer than the running 1.0: the first counted tick asks once.
     // It is a modal box; answering No (Escape) gives the window back.
-    const auto prompt = run.X().WaitForOtherWindow(run.App().Pid(), id, kPromptWait);
+    const auto prompt = run.X().WaitForDialog(run.App().Pid(), kPromptWait);
     EXPECT_TRUE(prompt) << "no update prompt appeared";
     if (prompt) {
         run.Shoot("03-update-prompt.png");
@@ -179,7 +180,7 @@ TEST_F(WindowE2E, ReadsTheSampleTopicThroughAddressBoxArrowsAndButtons) {
         run.X().Key("Escape");
         EXPECT_TRUE(run.ShootUntil(
             "03-update-prompt-answered.png", kShowWait,
-            [&](const Screenshot&) { return run.X().Windows(run.App().Pid()).size() == 1; }))
+            [&](const Screenshot&) { return !run.X().Visible(run.App().Pid(), prompt->id); }))
             << "the update prompt did not go away";
     }
 

@@ -158,12 +158,13 @@ std::optional<XSession::Window> XSession::WaitForWindow(int pid, std::chrono::mi
     }
 }
 
-std::optional<XSession::Window> XSession::WaitForOtherWindow(int pid, const std::string& except,
-                                                             std::chrono::milliseconds wait) {
+std::optional<XSession::Window> XSession::WaitForDialog(int pid, std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         for (const Window& w : Windows(pid)) {
-            if (w.id != except) {
+            // The web view and other helpers also own windows; only a dialog is the question.
+            if (Tool("xprop -id " + w.id + " _NET_WM_WINDOW_TYPE").find("_DIALOG") !=
+                std::string::npos) {
                 return w;
             }
         }
@@ -172,6 +173,15 @@ std::optional<XSession::Window> XSession::WaitForOtherWindow(int pid, const std:
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+}
+
+bool XSession::Visible(int pid, const std::string& id) {
+    for (const Window& w : Windows(pid)) {
+        if (w.id == id) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void XSession::Key(const std::string& keys) {

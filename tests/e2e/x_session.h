@@ -65,9 +65,11 @@ class XSession {
     std::vector<Window> Windows(int pid);
     // The largest visible window of process `pid`, waiting up to `wait` for it to appear.
     std::optional<Window> WaitForWindow(int pid, std::chrono::milliseconds wait);
-    // A visible window of `pid` other than `except`, waiting up to `wait` for one to appear.
-    std::optional<Window> WaitForOtherWindow(int pid, const std::string& except,
-                                             std::chrono::milliseconds wait);
+    // A visible dialog (a window typed _NET_WM_WINDOW_TYPE_DIALOG, as message boxes are) of
+    // `pid`, waiting up to `wait` for one to appear.
+    std::optional<Window> WaitForDialog(int pid, std::chrono::milliseconds wait);
+    // Whether window `id` of `pid` is still visible.
+    bool Visible(int pid, const std::string& id);
 
     void Key(const std::string& keys);  // e.g. "Return", "ctrl+a", "Right"
     void Type(const std::string& text);
