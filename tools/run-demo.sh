@@ -5,9 +5,12 @@
 #
 #   tools/run-demo.sh [BUILD_DIR]      (or TOVALIN_BUILD_DIR; default build/default)
 set -euo pipefail
+caller_dir="$PWD"
 cd "$(dirname "$0")/.."
 
 build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
+# A relative build directory is taken from where the command was given, else from the checkout.
+if [[ "$build_dir" != /* && -d "$caller_dir/$build_dir" ]]; then build_dir="$caller_dir/$build_dir"; fi
 site_bin="$build_dir/tools/sample-site/tovalin-sample-site"
 app_bin="$build_dir/app/tovalin"
 for bin in "$site_bin" "$app_bin"; do

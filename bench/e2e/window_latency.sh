@@ -12,9 +12,12 @@
 #
 #   bench/e2e/window_latency.sh [BUILD_DIR] [RESULT_FILE]    (default build/default)
 set -euo pipefail
+caller_dir="$PWD"
 cd "$(dirname "$0")/../.."
 
 build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
+# A relative build directory is taken from where the command was given, else from the checkout.
+if [[ "$build_dir" != /* && -d "$caller_dir/$build_dir" ]]; then build_dir="$caller_dir/$build_dir"; fi
 result_file="${2:-}"
 app="$build_dir/app/tovalin"
 site="$build_dir/tools/sample-site/tovalin-sample-site"

@@ -4,6 +4,9 @@
 // idle exit) hold.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include <memory>
 #include <string>
