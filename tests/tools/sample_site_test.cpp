@@ -216,6 +216,9 @@ TEST(SampleSite, ServesItsImagesAndPeoplePages) {
     EXPECT_EQ(lake.Header("Content-Type"), "image/svg+xml");
     EXPECT_NE(lake.body.find("<svg"), std::string::npos);
     EXPECT_EQ(raw.Get("/people/qingxi/").status, 200);
+    const RawHttpResponse person = raw.Get("/people/<b>x&y</b>/");
+    EXPECT_NE(person.body.find("&lt;b&gt;x&amp;y&lt;/b&gt;"), std::string::npos) << person.body;
+    EXPECT_EQ(person.body.find("<b>"), std::string::npos);
     EXPECT_EQ(raw.Get("/nothing/here").status, 404);
 }
 
