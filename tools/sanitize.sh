@@ -38,8 +38,10 @@ phase() {
     shift
     local start=$SECONDS
     echo "== $name"
-    "$@"
+    local rc=0
+    "$@" || rc=$?
     echo "== $name: $((SECONDS - start)) s"
+    return $rc
 }
 
 status=0
