@@ -12,7 +12,7 @@ QString ErrorDisplayText(const QString& message) {
     return message;
 }
 
-void ShowException(std::exception_ptr error) {
+void ShowException(const std::exception_ptr& error) {
     QString message;
     try {
         std::rethrow_exception(error);

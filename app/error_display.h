@@ -19,7 +19,7 @@ class EAbort : public std::runtime_error {
 QString ErrorDisplayText(const QString& message);
 
 // Shows the error held by `error` through Dialogs().showError (nothing for EAbort).
-void ShowException(std::exception_ptr error);
+void ShowException(const std::exception_ptr& error);
 
 // Runs one event handler; whatever it throws goes to the default error display.
 void Guarded(const std::function<void()>& handler);

@@ -23,7 +23,8 @@ class THintTiming : public QProxyStyle {
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setStyle(new THintTiming);  // the application takes ownership
+    // The application takes ownership of its style.
+    setStyle(new THintTiming);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

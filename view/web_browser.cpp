@@ -16,7 +16,9 @@ constexpr qsizetype kMaxPageBytes = 2 * 1024 * 1024 - 64 * 1024;
 
 // The base of every written page: the empty page, which grants no origin and no file access, so
 // relative references in a post resolve to nothing.
-const QUrl kBlank(QStringLiteral("about:blank"));
+QUrl BlankPage() {
+    return QUrl(QStringLiteral("about:blank"));
+}
 
 TNavigationKind KindOf(QWebEnginePage::NavigationType type) {
     switch (type) {
@@ -155,5 +157,5 @@ void TWebBrowser::showMarkup(const QString& markup) {
     if (markup.toUtf8().toPercentEncoding().size() > kMaxPageBytes) {
         throw EOleError("The page is too large for the HTML view");
     }
-    page_->setHtml(markup, kBlank);
+    page_->setHtml(markup, BlankPage());
 }
