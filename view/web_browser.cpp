@@ -6,6 +6,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "view/markup_guard.h"
 #include "view/navigation_policy.h"
 
 namespace {
@@ -154,8 +155,9 @@ void TWebBrowser::Refresh() {
 }
 
 void TWebBrowser::showMarkup(const QString& markup) {
-    if (markup.toUtf8().toPercentEncoding().size() > kMaxPageBytes) {
+    const QString page = DisarmHttpEquiv(markup);
+    if (page.toUtf8().toPercentEncoding().size() > kMaxPageBytes) {
         throw EOleError("The page is too large for the HTML view");
     }
-    page_->setHtml(markup, BlankPage());
+    page_->setHtml(page, BlankPage());
 }

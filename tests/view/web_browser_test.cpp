@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "view/markup_guard.h"
 #include "view/navigation_policy.h"
 #include "view/web_browser.h"
 
@@ -81,6 +82,47 @@ TEST(WebBrowser, ErrorsAreOleErrorsWithAMessage) {
         FAIL() << "no error for an oversized page";
     } catch (const EOleError& e) {
         EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos);
+    }
+}
+
+TEST(DisarmHttpEquiv, RenamesTheAttributeInAnyCaseAndNothingElse) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"<p>plain post</p>", "<p>plain post</p>"},
+        {"<meta http-equiv=\"refresh\" content=\"0\">",
+         "<meta http&#45;equiv=\"refresh\" content=\"0\">"},
+        {"<META HTTP-EQUIV=refresh CONTENT=0><meta Http-Equiv='x'>",
+         "<META HTTP&#45;EQUIV=refresh CONTENT=0><meta Http&#45;Equiv='x'>"},
+        {"text about http-equiv", "text about http&#45;equiv"},
+        {"http-equivhttp-equiv", "http&#45;equivhttp&#45;equiv"},
+        {"http-equi", "http-equi"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DisarmHttpEquiv(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+    }
+}
+
+// A post can neither reload the written page nor send the view elsewhere with a refresh; the
+// words it shows stay as written.
+TEST(WebBrowser, MetaRefreshInAPostDoesNothing) {
+    const char* const posts[] = {
+        "<meta http-equiv=\"refresh\" content=\"0\"><p>post text about http-equiv</p>",
+        "<meta HTTP-EQUIV=\"Refresh\" content=\"1;url=about:blank#gone\"><p>post text about "
+        "http-equiv</p>",
+        "<meta http-equiv=refresh content=\"0;url=data:text/html,gone\"><p>post text about "
+        "http-equiv</p>",
+    };
+    for (const char* post : posts) {
+        TWebBrowser browser;
+        browser.show();
+        ASSERT_TRUE(Render(browser, {QString::fromUtf8(post)}, "post text")) << post;
+        const QUrl shown = browser.engineView()->url();
+        QTest::qWait(2000);  // past the refresh time
+        EXPECT_TRUE(ShownHtml(browser).contains("post text about http-equiv")) << post;
+        EXPECT_EQ(browser.engineView()->url(), shown) << post;
     }
 }
 
