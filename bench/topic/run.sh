@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times tovalin-export reading a generated topic from a real static server on loopback, beside
-# curl fetching the very same addresses in the same run: 200 pages, then 2,000 pages to show the
+# curl fetching the very same addresses and a short Python reader doing the same cutting with
+# http.client, in the same run: 200 pages, then 2,000 pages to show the
 # cost grows linearly with the topic.
 #
 # Each figure is the best of RUNS runs (wall time, and processor time = user + system), which is
@@ -67,8 +68,8 @@ timed() {
 best() { printf '%s\n' "$@" | sort -n | head -1; }
 ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
 
-printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-4s %s\n' pages export_s curl_s ratio \
-    export_cpu curl_cpu ratio MB posts
+printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-9s %-4s %s\n' pages export_s curl_s ratio \
+    export_cpu curl_cpu ratio python_s MB posts
 declare -A export_best export_best_cpu
 for pages in 200 2000; do
     base="http://127.0.0.1:$port/n$pages"
@@ -78,13 +79,21 @@ for pages in 200 2000; do
     megabytes=$(du -sm "$work/site/n$pages" | cut -f1)
     first=$(head -1 "$work/addresses-$pages")
 
-    export_wall=(); export_cpu=(); curl_wall=(); curl_cpu=()
+    export_wall=(); export_cpu=(); curl_wall=(); curl_cpu=(); py_wall=()
     for _ in $(seq "$runs"); do
         read -r w c < <(timed "$exporter" "$first" --format json)
         export_wall+=("$w"); export_cpu+=("$c")
         read -r w c < <(timed curl -s -K "$work/curl-$pages.cfg")
         curl_wall+=("$w"); curl_cpu+=("$c")
+        read -r w c < <(timed python3 bench/topic/py_loader.py "$first")
+        py_wall+=("$w")
     done
+    # The Python reader must have walked the same pages.
+    read -r py_pages _ < <(python3 bench/topic/py_loader.py "$first")
+    if [ "$py_pages" != "$pages" ]; then
+        echo "python reader fetched $py_pages of $pages pages" >&2
+        exit 1
+    fi
     # Timed runs write to /dev/null as curl does; this run checks what the export writes.
     "$exporter" "$first" --format json > "$work/out.json"
     # The export must really have read the whole topic.
@@ -95,10 +104,11 @@ for pages in 200 2000; do
     fi
     ew=$(best "${export_wall[@]}"); ec=$(best "${export_cpu[@]}")
     cw=$(best "${curl_wall[@]}"); cc=$(best "${curl_cpu[@]}")
+    pw=$(best "${py_wall[@]}")
     export_best[$pages]=$ew
     export_best_cpu[$pages]=$ec
-    printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-4s %s\n' "$pages" "$ew" "$cw" "$(ratio "$ew" "$cw")" \
-        "$ec" "$cc" "$(ratio "$ec" "$cc")" "$megabytes" "$posts"
+    printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-9s %-4s %s\n' "$pages" "$ew" "$cw" "$(ratio "$ew" "$cw")" \
+        "$ec" "$cc" "$(ratio "$ec" "$cc")" "$pw" "$megabytes" "$posts"
 done
 echo "2000 pages cost $(ratio "${export_best[2000]}" "${export_best[200]}")x the wall time and" \
     "$(ratio "${export_best_cpu[2000]}" "${export_best_cpu[200]}")x the processor time of 200" \
