@@ -67,6 +67,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
 }
 
 TForm1::~TForm1() {
+    // The application-wide filter outlives this body (it goes with the children, after the
+    // window part is already torn down); events sent meanwhile must not reach this window.
+    if (aplctnvnts1 != nullptr) {
+        aplctnvnts1->OnMessage = nullptr;
+    }
     if (Form1 == this) {
         Form1 = nullptr;
     }
