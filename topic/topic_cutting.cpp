@@ -107,7 +107,7 @@ std::string ReplyKey(std::string_view starterName, std::string_view suffix) {
 }
 
 std::string_view CutReplies(std::string_view t, const std::function<std::string()>& replyKey,
-                            const std::function<void(std::string)>& append) {
+                            const std::function<void(std::string_view)>& append) {
     TForwardFinder keys(t);
     TForwardFinder divEnds(t);
     TForwardFinder operations(t);
@@ -121,8 +121,7 @@ std::string_view CutReplies(std::string_view t, const std::function<std::string(
         t = CutPastFound(t, m::kDivEnd, divEnds.Find(t, m::kDivEnd));
         // Not trimmed at its end; T stays at the fragment's start for the next search.
         const std::size_t operation = operations.Find(t, m::kOperationDiv);
-        append(std::string(operation == std::string_view::npos ? std::string_view{}
-                                                               : t.substr(0, operation)));
+        append(operation == std::string_view::npos ? std::string_view{} : t.substr(0, operation));
     }
     return t;
 }

@@ -45,11 +45,11 @@ std::string_view ChooseSuffix(std::string_view starterName, std::string_view res
 // Reply key for a name and suffix: trim(name) + suffix.
 std::string ReplyKey(std::string_view starterName, std::string_view suffix);
 
-// Collects the starter's replies from t in page order. The key is asked for at every use, since
-// another load may change the starter's name meanwhile. Returns what is left of t, where the
-// search for the next-page link goes on.
+// Collects the starter's replies from t in page order; each fragment handed to append is a view
+// into t. The key is asked for at every use, since another load may change the starter's name
+// meanwhile. Returns what is left of t, where the search for the next-page link goes on.
 std::string_view CutReplies(std::string_view t, const std::function<std::string()>& replyKey,
-                            const std::function<void(std::string)>& append);
+                            const std::function<void(std::string_view)>& append);
 
 // The next page's address from what is left of a page after its replies, or the empty text when
 // the topic ends here (no next-page element, no address, or the last page's label).

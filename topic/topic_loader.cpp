@@ -45,8 +45,8 @@ void TTopicLoader::Publish() {
 void TTopicLoader::Execute() {
     WorkerPosts = std::make_shared<TPostList>();
 
-    std::string page = FetchPage(hooks_.ReadAddress);
-    TStarterPieces pieces = CutStarter(page);
+    auto page = std::make_shared<const std::string>(FetchPage(hooks_.ReadAddress));
+    TStarterPieces pieces = CutStarter(*page);
     starterUrl_ = pieces.StarterUrl;
     starterName_ = pieces.StarterName;
     SetStarter(std::move(pieces.StarterUrl), std::move(pieces.StarterName));
@@ -66,8 +66,16 @@ void TTopicLoader::Execute() {
     const std::function<std::string()> replyKey = [suffix] {
         return ReplyKey(StarterName(), suffix);
     };
-    const std::function<void(std::string)> append = [this](std::string fragment) {
-        WorkerPosts->Add(std::move(fragment));
+    // Fragments are copied while what a page gives stays within the page's own size; past that
+    // they overlap (many replies before one operation marker) and are kept as slices of the page.
+    std::size_t copiedFromPage = 0;
+    const std::function<void(std::string_view)> append = [&](std::string_view fragment) {
+        if (copiedFromPage + fragment.size() <= page->size()) {
+            copiedFromPage += fragment.size();
+            WorkerPosts->Add(std::string(fragment));
+        } else {
+            WorkerPosts->AddSlice(page, fragment);
+        }
     };
 
     std::string_view t = CutReplies(pieces.Rest, replyKey, append);
@@ -78,8 +86,9 @@ void TTopicLoader::Execute() {
         if (next.empty() || requested_.count(next) != 0) {
             break;
         }
-        page = FetchPage([&next] { return next; });
-        t = CutReplies(page, replyKey, append);
+        page = std::make_shared<const std::string>(FetchPage([&next] { return next; }));
+        copiedFromPage = 0;
+        t = CutReplies(*page, replyKey, append);
         Publish();
     }
     Publish();

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t count = 0;
     const std::string_view left = CutReplies(
         pieces.Rest, [&key] { return key; },
-        [&](std::string fragment) {
+        [&](std::string_view fragment) {
             ++count;
             if (!IsWellFormedUtf8(fragment) || fragment.size() > page.size())
                 std::abort();

@@ -1,44 +1,41 @@
-// Hostile page markup: what one page can make the reply loop keep.
+// Hostile page markup: what one page can make a load keep.
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
+#include <utility>
 
-#include "topic/topic_cutting.h"
+#include "topic/topic_loader.h"
 
 namespace {
 
 // Each reply's fragment runs from the reply to the next "<div class=\"operation_div\"". A page
 // that repeats the reply key many times before a single such marker makes every fragment run to
-// that one marker: n keys on a page of size s keep about n * s / 2 bytes (a 1 MiB page of
-// "</a></div>" keys would ask for some 50 GB). What a page can make the list hold must stay
-// within a small multiple of the page.
-//
-// Disabled until the reply loop bounds what it keeps: the topic cutting belongs to the topic
-// reader, and the fault is reported there.
-TEST(HostilePage, DISABLED_RepeatedReplyKeysBeforeOneMarkerKeepMemoryBounded) {
-    std::string page;
-    for (int i = 0; i < 20000; ++i)
-        page += "</a></div>x";
-    page += "<div class=\"operation_div\"></div>";
-    const std::size_t bound = 16 * page.size();
-
-    std::size_t kept = 0;
-    std::size_t replies = 0;
-    try {
-        CutReplies(
-            page, [] { return std::string("</a>"); },
-            [&](std::string fragment) {
-                ++replies;
-                kept += fragment.size();
-                if (kept > bound)
-                    throw std::length_error("over the bound");
-            });
-    } catch (const std::length_error&) {
+// that one marker: n keys on a page of size s give fragments of about n * s / 2 bytes in all (a
+// 1 MiB page of "</a></div>" keys would give some 50 GB). The load must keep every fragment as
+// cut, yet hold no more than a small multiple of the page.
+TEST(HostilePage, RepeatedReplyKeysBeforeOneMarkerKeepMemoryBounded) {
+    std::string page =
+        "来自: <a href=\"http://h/people/n/\">N</a><div class=\"topic-content\">opening"
+        "<div class=\"sns-bar\">";
+    constexpr int kReplies = 20000;
+    for (int i = 0; i < kReplies; ++i) {
+        page += "N</a></div>x";
     }
-    EXPECT_LE(kept, bound) << "after " << replies << " replies from a page of " << page.size()
-                           << " bytes";
+    page += "<div class=\"operation_div\"></div>";
+
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("http://h/group/topic/1/"); };
+    TTopicLoader loader([&page](const std::string&) { return page; }, std::move(hooks));
+    loader.Execute();
+
+    ASSERT_EQ(kReplies, loader.WorkerPosts->Count());
+    // Fragments are exactly as cut: the first runs over every later key, the last is "x".
+    EXPECT_EQ("x", loader.WorkerPosts->At(kReplies - 1));
+    EXPECT_EQ(
+        page.size() - page.find("x") - std::string("<div class=\"operation_div\"></div>").size(),
+        loader.WorkerPosts->At(0).size());
+    EXPECT_LE(loader.WorkerPosts->BytesHeld(), 2 * page.size());
 }
 
 }  // namespace

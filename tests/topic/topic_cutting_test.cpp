@@ -31,7 +31,7 @@ TCutResult CutWholePage(const std::string& page) {
     r.suffix = std::string(ChooseSuffix(r.name, pieces.Rest));
     const std::string key = ReplyKey(r.name, r.suffix);
     const std::string_view rest = CutReplies(
-        pieces.Rest, [&] { return key; }, [&](std::string f) { r.posts.push_back(f); });
+        pieces.Rest, [&] { return key; }, [&](std::string_view f) { r.posts.emplace_back(f); });
     r.next = NextPageAddress(rest);
     return r;
 }
@@ -122,8 +122,8 @@ TEST(TopicCutting, ReplyKeyIsAskedForAtEveryUse) {
     std::vector<std::string> posts;
     CutReplies(
         page, [&] { return ReplyKey(name, "</a> ("); },
-        [&](std::string f) {
-            posts.push_back(f);
+        [&](std::string_view f) {
+            posts.emplace_back(f);
             name = "Bob";
         });
     EXPECT_EQ(posts, (std::vector<std::string>{"a1\n", "b1\n", "b2\n"}));
@@ -166,7 +166,7 @@ TEST(TopicCutting, HostileRepliesStayLinear) {
     }
     std::size_t count = 0;
     CutReplies(
-        page, [] { return std::string("Ann</a> ("); }, [&](std::string) { ++count; });
+        page, [] { return std::string("Ann</a> ("); }, [&](std::string_view) { ++count; });
     EXPECT_GT(count, 0u);
 }
 

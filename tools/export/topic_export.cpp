@@ -38,7 +38,10 @@ TTopicExport ExportTopic(const std::string& address, TPageGetter get,
     topic.StarterUrl = loader.OwnStarterUrl();
     topic.StarterName = loader.OwnStarterName();
     topic.FirstPost = std::move(loader.FirstPost);
-    topic.Posts = loader.WorkerPosts->Take();  // the load has ended: nobody else holds the list
+    // The posts are written from the list itself: overlapping fragments of a hostile page are
+    // slices of that page, and copying them all out would grow with the square of the page.
+    topic.PostList = loader.WorkerPosts;
+    topic.Posts = topic.PostList->Views();
     topic.Pages = loader.PagesFetched();
     return topic;
 }
@@ -133,8 +136,8 @@ namespace {
 
 using TSink = std::function<void(std::string_view)>;
 
-void WriteJsonArray(const std::vector<std::string>& items, std::string& buffer,
-                    const TSink& write) {
+template <typename Text>
+void WriteJsonArray(const std::vector<Text>& items, std::string& buffer, const TSink& write) {
     write(items.empty() ? "[" : "[\n    ");
     for (std::size_t i = 0; i < items.size(); ++i) {
         buffer.clear();
@@ -167,7 +170,7 @@ void WriteHtml(const TTopicExport& t, const TSink& write) {
     write("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + t.StarterName +
           "</title></head>\n<body>\n<h1><a href=\"" + t.StarterUrl + "\">" + t.StarterName +
           "</a></h1>\n<div class=\"post opening\">\n" + t.FirstPost + "\n</div>\n");
-    for (const std::string& post : t.Posts) {
+    for (const std::string_view post : t.Posts) {
         write("<hr>\n<div class=\"post\">\n");
         write(post);
         write("\n</div>\n");

@@ -4,6 +4,7 @@
 // nothing is shown while it runs.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,8 +16,9 @@ struct TTopicExport {
     std::string StarterUrl;
     std::string StarterName;
     std::string FirstPost;
-    std::vector<std::string> Posts;
-    std::vector<std::string> Pages;  // addresses fetched, in order
+    std::shared_ptr<TPostList> PostList;  // keeps the posts' text alive
+    std::vector<std::string_view> Posts;  // views into PostList, in order
+    std::vector<std::string> Pages;       // addresses fetched, in order
 };
 
 enum class TExportFormat { Html, Markdown, Json };
