@@ -1,0 +1,17 @@
+#pragma once
+// Set-up shared by the entries of the window and view tests, before the application object
+// exists: headless unless told otherwise, and the HTML view's engine may not sandbox itself when
+// the tests run as root.
+
+#include <QCoreApplication>
+#include <QtGlobal>
+
+inline void PrepareHeadlessGui() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
