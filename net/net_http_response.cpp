@@ -29,35 +29,47 @@ int HexDigit(char c) {
 std::string TNetHeaderList::ValueAt(std::size_t index) const {
     const std::string& line = lines_[index];
     std::string value(Trim(std::string_view(line).substr(line.find(':') + 1)));
+    // Joined in place: a head of many short continuation lines stays linear to read.
     for (std::size_t i = index + 1; i < lines_.size() && IsContinuation(lines_[i]); ++i) {
-        value = std::string(Trim(value)) + " " + std::string(Trim(lines_[i]));
+        // Trim(value) + " " + Trim(line), without copying the value each time: a leading blank
+        // can only come from an empty value joined before, so the erase at the front is rare.
+        const std::string_view kept = Trim(value);
+        if (kept.empty()) {
+            value.clear();
+        } else {
+            const auto lead = static_cast<std::size_t>(kept.data() - value.data());
+            value.resize(lead + kept.size());
+            value.erase(0, lead);
+        }
+        value += ' ';
+        value += Trim(lines_[i]);
     }
     return value;
 }
 
-std::string TNetHeaderList::Value(std::string_view name) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+std::size_t TNetHeaderList::NextNamed(std::string_view name, std::size_t from) const {
+    for (std::size_t i = from; i < lines_.size(); ++i) {
         const std::string& line = lines_[i];
-        auto colon = line.find(':');
+        const auto colon = line.find(':');
         if (colon == std::string::npos || IsContinuation(line))
             continue;
         if (EqualsIgnoreCase(Trim(std::string_view(line).substr(0, colon)), name)) {
-            return ValueAt(i);
+            return i;
         }
     }
-    return "";
+    return std::string::npos;
+}
+
+std::string TNetHeaderList::Value(std::string_view name) const {
+    const std::size_t at = NextNamed(name, 0);
+    return at == std::string::npos ? std::string() : ValueAt(at);
 }
 
 std::vector<std::string> TNetHeaderList::Values(std::string_view name) const {
     std::vector<std::string> values;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string& line = lines_[i];
-        auto colon = line.find(':');
-        if (colon == std::string::npos || IsContinuation(line))
-            continue;
-        if (EqualsIgnoreCase(Trim(std::string_view(line).substr(0, colon)), name)) {
-            values.push_back(ValueAt(i));
-        }
+    for (std::size_t at = NextNamed(name, 0); at != std::string::npos;
+         at = NextNamed(name, at + 1)) {
+        values.push_back(ValueAt(at));
     }
     return values;
 }

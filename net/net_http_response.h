@@ -24,6 +24,8 @@ class TNetHeaderList {
 
   private:
     std::string ValueAt(std::size_t index) const;
+    // The index of the first line from `from` on that is named `name`, or npos.
+    std::size_t NextNamed(std::string_view name, std::size_t from) const;
     std::vector<std::string> lines_;
 };
 
