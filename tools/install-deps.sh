@@ -9,6 +9,8 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
   curl nginx-light python3
+  libssl-dev openssl libpsl-dev publicsuffix libgumbo-dev libcmark-dev libcli11-dev
+  help2man lintian appstream desktop-file-utils dpkg-dev fakeroot
 )
 
 missing=()

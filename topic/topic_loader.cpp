@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "net/net_exceptions.h"
 #include "topic/starter_values.h"
 #include "topic/text_ops.h"
 #include "topic/topic_cutting.h"
@@ -11,9 +12,27 @@
 TTopicLoader::TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks)
     : get_(std::move(get)), hooks_(std::move(hooks)) {}
 
+namespace {
+
+// The error class and message of the exception being handled, for telling why a page gave up.
+std::string DescribeCurrentError() {
+    try {
+        throw;
+    } catch (const ENetException& e) {
+        return std::string(e.ClassName()) + ": " + e.Message();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+}  // namespace
+
 std::string TTopicLoader::FetchPage(const std::function<std::string()>& address) {
+    std::string target;
+    std::string reason;
     for (int attempt = 0; attempt <= kMaxRepeats; ++attempt) {
-        std::string target;
         try {
             target = std::string(text::trim(address()));
             requested_.insert(target);
@@ -25,9 +44,18 @@ std::string TTopicLoader::FetchPage(const std::function<std::string()>& address)
             return DecodePage(std::move(body));
         } catch (...) {
             // Any failed request (or address read) is repeated at once.
+            reason = DescribeCurrentError();
         }
     }
     // Given up: the steps after a fetch take an empty page and find nothing on it.
+    pagesGivenUp_.push_back({target, reason});
+    if (hooks_.PageGaveUp) {
+        try {
+            hooks_.PageGaveUp(target, reason);
+        } catch (...) {
+            // Telling about it must not end the load.
+        }
+    }
     return {};
 }
 

@@ -25,6 +25,17 @@ struct TTopicLoaderHooks {
     std::function<void(const std::shared_ptr<TPostList>& posts)> PublishPosts;
     // Told after every page that was fetched (optional).
     std::function<void(const std::string& address)> PageFetched;
+    // Told when a page could not be fetched after every repeat (optional); the reason is the last
+    // failure's error class and message, "ENetSocketError: Socket Error # 10061 ...".
+    std::function<void(const std::string& address, const std::string& reason)> PageGaveUp;
+    // Told when a page gave more than its share of fragments and the rest were dropped (optional).
+    std::function<void(const std::string& address)> PageMalformed;
+};
+
+// A page that did not come whole into the load, and why.
+struct TPageProblem {
+    std::string Address;
+    std::string Reason;
 };
 
 class TTopicLoader {
@@ -46,6 +57,10 @@ class TTopicLoader {
 
     // The addresses whose pages were fetched, in order.
     const std::vector<std::string>& PagesFetched() const { return pagesFetched_; }
+    // The pages that gave up after every repeat, in order, with the last failure of each.
+    const std::vector<TPageProblem>& PagesGivenUp() const { return pagesGivenUp_; }
+    // The pages whose fragments were cut short because they gave more than a page can.
+    const std::vector<std::string>& PagesMalformed() const { return pagesMalformed_; }
     // The starter's address and name as this load cut them from its first page.
     const std::string& OwnStarterUrl() const { return starterUrl_; }
     const std::string& OwnStarterName() const { return starterName_; }
@@ -58,6 +73,8 @@ class TTopicLoader {
     TPageGetter get_;
     TTopicLoaderHooks hooks_;
     std::vector<std::string> pagesFetched_;
+    std::vector<TPageProblem> pagesGivenUp_;
+    std::vector<std::string> pagesMalformed_;
     // Every address this load asked for: a next link back to one of them ends the topic.
     std::unordered_set<std::string> requested_;
     std::string starterUrl_;

@@ -129,6 +129,12 @@ TEST(TopicLoader, GivesUpAfterTenRepeatsAndGoesOnWithAnEmptyPage) {
     EXPECT_EQ(site.requests.size(), 2u + TTopicLoader::kMaxRepeats);
     EXPECT_EQ(later.events, (std::vector<std::string>{"show [Cy] 开篇\n</div>", "publish 2",
                                                       "publish 2", "publish 2"}));
+    // The page that gave up is named with its last failure; the first page came whole.
+    ASSERT_EQ(later.loader->PagesGivenUp().size(), 1u);
+    EXPECT_EQ(later.loader->PagesGivenUp()[0].Address, "http://s/t/3?p=2");
+    EXPECT_EQ(later.loader->PagesGivenUp()[0].Reason, "connection refused");
+    ASSERT_EQ(first.loader->PagesGivenUp().size(), 1u);
+    EXPECT_EQ(first.loader->PagesGivenUp()[0].Reason, "HTTP/1.1 404 Not Found");
 }
 
 TEST(TopicLoader, StopsWhenANextLinkLeadsBackToAFetchedPage) {
