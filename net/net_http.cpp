@@ -173,13 +173,22 @@ void TNetCustomHTTP::ReadChunkedBody(std::string& body) {
         if (static_cast<std::uint64_t>(size) > MaxBodySize - std::min(MaxBodySize, body.size())) {
             throw ENetException("Response body too large.");
         }
+        const std::size_t before = body.size();
         ReadCounted(static_cast<std::uint64_t>(size), body);
+        // A read on a connection the server has already closed ends short without an error.
+        if (body.size() - before < static_cast<std::uint64_t>(size))
+            throw ENetConnClosedGracefully("Connection Closed Gracefully.");
         ReadLine();
     }
-    // Trailer lines up to the empty line belong to this response; left unread they would be
-    // taken for the next response's status line on a kept-alive connection.
-    // A server that closes right after the last chunk has still sent the whole body.
+    // The line after the last chunk ends the body or begins its trailer. A close before it
+    // means the body was cut: a size line cut by the close reads as an empty line (size 0)
+    // with its partial text left behind, so the close is met here.
     headBytes_ = 0;
+    if (ReadHeadLine().empty())
+        return;
+    // Trailer lines up to the empty line belong to this response; left unread they would be
+    // taken for the next response's status line on a kept-alive connection. A close inside
+    // the trailer comes after the whole body.
     try {
         while (!ReadHeadLine().empty()) {
         }

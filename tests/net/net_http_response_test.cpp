@@ -137,8 +137,22 @@ const ResponseRow kRows[] = {
      "ENetConnClosedGracefully", "Connection Closed Gracefully."},
     {"ChunkedCloseMidChunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\nabc", true,
      "", "ENetConnClosedGracefully", "Connection Closed Gracefully."},
+    // A close anywhere before the empty line after the last chunk cuts the body, unless a
+    // trailer has begun; right after that empty line the body is whole.
+    {"ChunkedCloseInsideSizeLine",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n1", true, "",
+     "ENetConnClosedGracefully", "Connection Closed Gracefully."},
+    {"ChunkedCloseInsideChunkLineEnd",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r", true, "",
+     "ENetConnClosedGracefully", "Connection Closed Gracefully."},
+    {"ChunkedCloseInsideLastSizeLine",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0", true, "",
+     "ENetConnClosedGracefully", "Connection Closed Gracefully."},
     {"ChunkedCloseRightAfterLastChunk",
-     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n", true, "abc"},
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n", true, "",
+     "ENetConnClosedGracefully", "Connection Closed Gracefully."},
+    {"ChunkedCloseAfterTheEmptyLine",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", true, "abc"},
     // "chunked" counts in its exact letter case only, folded values included.
     {"ChunkedCapitalIsNotChunked",
      "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", true,
