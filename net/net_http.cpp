@@ -39,6 +39,7 @@ std::string TNetCustomHTTP::DoGet(const std::string& address) {
     request_.Method = "GET";
     request_.Target = url_.Target();
     request_.Host = url_.HostValue();
+    CheckWireAddress(url_);
     ChooseConnection();
     SendRequest();
     ReadResponseHead();

@@ -1,6 +1,7 @@
 #include "net/net_uri.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "net/net_exceptions.h"
 #include "net/net_text.h"
@@ -20,7 +21,57 @@ bool CutBookmark(std::string& text, std::string& bookmark) {
     return true;
 }
 
+bool IsControlByte(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// "0x0D (CR)": the byte in hexadecimal, with its usual name where it has one.
+std::string DescribeByte(unsigned char c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", c);
+    const char* name = c == '\r'   ? "CR"
+                       : c == '\n' ? "LF"
+                       : c == 0    ? "NUL"
+                       : c == '\t' ? "TAB"
+                       : c == 0x7F ? "DEL"
+                                   : nullptr;
+    return name ? std::string(hex) + " (" + name + ")" : std::string(hex);
+}
+
+void CheckPart(std::string_view text, const char* part) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsControlByte(c)) {
+            throw ENetAddressError("Control byte " + DescribeByte(c) + " at offset " +
+                                   std::to_string(i) + " of the request " + part +
+                                   "; nothing was sent.");
+        }
+    }
+}
+
 }  // namespace
+
+void CheckWireAddress(const TNetURI& url) {
+    CheckPart(url.Target(), "target");
+    CheckPart(url.HostValue(), "host");
+}
+
+std::string WireTarget(std::string_view target) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(target.size());
+    for (char ch : target) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == ' ' || c >= 0x80 || IsControlByte(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
 
 TNetURI TNetURI::Split(std::string_view address) {
     TNetURI uri;

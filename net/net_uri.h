@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/net_exceptions.h"
+
 namespace tovalin::net {
 
 class TNetURI {
@@ -30,6 +32,24 @@ class TNetURI {
     // The "Host" value: the host alone on port "80", else host ":" port.
     std::string HostValue() const;
 };
+
+// An address that cannot go on the wire as it stands; the message names the byte at fault.
+class ENetAddressError : public ENetException {
+  public:
+    using ENetException::ENetException;
+    const char* ClassName() const override { return "ENetAddressError"; }
+};
+
+// Fails with ENetAddressError when the request target or the host value holds a control byte
+// (codes 0 to 31 and 127): a CR or LF there would end the request line or the "Host" line early
+// and put text of a page's choosing on the wire as a request of its own. Called before anything
+// is sent.
+void CheckWireAddress(const TNetURI& url);
+
+// The target as the request line carries it: spaces and bytes of 128 and above percent-encoded,
+// as browsers send them; every other byte unchanged (a "%" already there included). Control
+// bytes, refused earlier by CheckWireAddress, are encoded too, so the line can never be split.
+std::string WireTarget(std::string_view target);
 
 // The path normalisation of a merge: doubled "/" collapsed, ".." removing the segment before it.
 std::string NormalisePath(std::string_view path);

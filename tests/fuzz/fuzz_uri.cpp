@@ -29,8 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ENetUnknownProtocol&) {
             continue;
         }
-        (void)current.Target();
-        (void)current.HostValue();
+        // What the request line carries can never split it: no control byte, no space.
+        for (const char c : tovalin::net::WireTarget(current.Target())) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b <= 0x20 || b >= 0x7F)
+                std::abort();
+        }
+        try {
+            tovalin::net::CheckWireAddress(current);
+        } catch (const tovalin::net::ENetAddressError&) {
+        }
         (void)tovalin::net::NormalisePath(address);
     }
     return 0;

@@ -53,7 +53,8 @@ TEST(HttpWire, ConnectionCloseMakesTheNextRequestConnectAnew) {
 TEST(HttpWire, LongCookieLineIsFoldedAfterTheSeparators) {
     std::vector<std::pair<std::string, std::string>> setCookies;
     std::string expected;
-    for (int i = 0; i < 60; ++i) {
+    // 50 cookies, as many as one response may set, make a line of about 1,800 characters.
+    for (int i = 0; i < 50; ++i) {
         std::string name = "c" + std::to_string(i);
         std::string value(30, static_cast<char>('a' + i % 26));
         setCookies.emplace_back("Set-Cookie", name + "=" + value + "; path=/");
@@ -90,7 +91,7 @@ TEST(HttpWire, LongCookieLineIsFoldedAfterTheSeparators) {
     }
     // Candidates of equal paths go from the last stored to the first.
     std::string cookieValue;
-    for (int i = 59; i >= 0; --i) {
+    for (int i = 49; i >= 0; --i) {
         if (!cookieValue.empty())
             cookieValue += "; ";
         cookieValue +=
@@ -162,6 +163,52 @@ TEST(HttpWire, AddressErrors) {
         EXPECT_EQ(11001, e.code());
         EXPECT_STREQ("Socket Error # 11001\r\nHost not found.", e.what());
     }
+}
+
+TEST(HttpWire, ControlBytesInTheAddressFailBeforeAnythingIsSent) {
+    LoopbackServer server(AlwaysReply(HttpResponseWithLength(200, {}, "ok")));
+    const std::string port = std::to_string(server.port());
+    struct Row {
+        std::string address;
+        std::string message;
+    };
+    const Row rows[] = {
+        // A next-page link that would smuggle a second request onto the connection.
+        {"/next\r\nSET pwned 1\r\n",
+         "Control byte 0x0D (CR) at offset 5 of the request target; nothing was sent."},
+        {"/a\nb", "Control byte 0x0A (LF) at offset 2 of the request target; nothing was sent."},
+        {std::string("/a\0b", 4),
+         "Control byte 0x00 (NUL) at offset 2 of the request target; nothing was sent."},
+        {"/a?x=\t", "Control byte 0x09 (TAB) at offset 5 of the request target; nothing was sent."},
+        {"/\x7f", "Control byte 0x7F (DEL) at offset 1 of the request target; nothing was sent."},
+        {"/\x1b", "Control byte 0x1B at offset 1 of the request target; nothing was sent."},
+        {"http://127.0.0.1\r\nX: y:" + port + "/",
+         "Control byte 0x0D (CR) at offset 9 of the request host; nothing was sent."},
+    };
+    TNetHTTP http;
+    EXPECT_EQ("ok", http.Get(server.Url("/before")));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.address);
+        try {
+            http.Get(row.address.front() == '/' ? server.Url(row.address) : row.address);
+            FAIL() << "a control byte must fail the request";
+        } catch (const ENetException& e) {
+            EXPECT_STREQ("ENetAddressError", e.ClassName());
+            EXPECT_EQ(row.message, e.what());
+        }
+    }
+    EXPECT_EQ("ok", http.Get(server.Url("/after")));
+    server.Stop();
+    EXPECT_EQ(2u, server.RequestCount());
+    EXPECT_EQ(1, server.Connections()) << "a refused address leaves the kept connection alone";
+}
+
+TEST(HttpWire, SpacesAndHighBytesInTheTargetArePercentEncoded) {
+    LoopbackServer server(AlwaysReply(HttpResponseWithLength(200, {}, "ok")));
+    TNetHTTP http;
+    EXPECT_EQ("ok", http.Get(server.Url("/a b/caf\xC3\xA9?q=x y&r=%41\xFF")));
+    server.Stop();
+    EXPECT_EQ(Head("/a%20b/caf%C3%A9?q=x%20y&r=%41%FF", HostOf(server)), server.Requests().at(0));
 }
 
 TEST(HttpWire, PortOutsideTheSixteenBitRangeIsRefused) {
