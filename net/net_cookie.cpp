@@ -3,6 +3,7 @@
 #include <chrono>
 #include <limits>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "net/net_cookie_date.h"
@@ -50,12 +51,16 @@ void TNetCookie::Parse(std::string_view value, CookieTime now) {
         Value = first.substr(eq + 1);
     }
 
-    std::map<std::string, std::string> attributes;  // the first occurrence of a name counts
+    // An item with "=" is an attribute (the first occurrence of a name counts); one without is
+    // a flag. A bare flag never stands in for an attribute of its name: a lone "expires" is no
+    // date and leaves a MAX-AGE in force.
+    std::map<std::string, std::string> attributes;
+    std::set<std::string> flags;
     for (std::size_t i = 1; i < items.size(); ++i) {
         const std::string_view item = items[i];
         auto e = item.find('=');
         if (e == std::string_view::npos) {
-            attributes.emplace(UpperAscii(item), std::string());
+            flags.insert(UpperAscii(item));
         } else {
             attributes.emplace(UpperAscii(item.substr(0, e)), std::string(item.substr(e + 1)));
         }
@@ -77,7 +82,8 @@ void TNetCookie::Parse(std::string_view value, CookieTime now) {
     Domain = find("DOMAIN") ? *find("DOMAIN") : "";
     Comment = find("COMMENT") ? *find("COMMENT") : "";
     Version = find("VERSION") ? *find("VERSION") : "";
-    Secure = find("SECURE") != nullptr;
+    // "Secure=anything" is secure too: a cookie kept from the wire errs on the safe side.
+    Secure = flags.count("SECURE") != 0 || find("SECURE") != nullptr;
 
     Expires.reset();
     if (const auto* expires = find("EXPIRES")) {

@@ -71,6 +71,13 @@ TEST(CookieParse, ExpiryFromExpiresOrMaxAge) {
     EXPECT_EQ(10'000'000, c.Expires.value()) << "EXPIRES wins over MAX-AGE";
     c.Parse("a=1; expires=garbage", now);
     EXPECT_LT(c.Expires.value(), 0) << "an unreadable date is long past";
+    // A bare "expires" is a flag, not a date: the cookie stays, and a MAX-AGE still counts.
+    c.Parse("a=1; Expires; max-age=60", now);
+    EXPECT_EQ(now + 60'000'000, c.Expires.value());
+    c.Parse("a=1; expires", now);
+    EXPECT_FALSE(c.Expires.has_value());
+    c.Parse("a=1; expires; expires=Thu, 01-Jan-1970 00:00:10 GMT", now);
+    EXPECT_EQ(10'000'000, c.Expires.value()) << "the flag takes no attribute's place";
 }
 
 struct AcceptRow {
