@@ -137,12 +137,8 @@ void TNetCustomHTTP::StoreCookies() {
         cookies_ = std::make_unique<TNetCookieManager>();
     if (!cookies_)
         return;
-    for (const auto& value : response_.Headers.Values("Set-cookie")) {
-        cookies_->StoreCookie(value, url_.Host, url_.Path, TNetCookieManager::Kind::SetCookie);
-    }
-    for (const auto& value : response_.Headers.Values("Set-cookie2")) {
-        cookies_->StoreCookie(value, url_.Host, url_.Path, TNetCookieManager::Kind::SetCookie2);
-    }
+    cookies_->StoreResponseCookies(response_.Headers.Values("Set-cookie"),
+                                   response_.Headers.Values("Set-cookie2"), url_.Host, url_.Path);
 }
 
 void TNetCustomHTTP::ReadBody(std::string& body) {

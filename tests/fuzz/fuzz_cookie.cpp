@@ -34,10 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             line % 2 ? TNetCookieManager::Kind::SetCookie2 : TNetCookieManager::Kind::SetCookie);
     }
     // Only cookies whose domain fits the host that set them are kept, a name once per domain.
+    std::size_t count = 0;
     for (const auto& [domain, cookies] : store.Snapshot()) {
         if (!cookies.empty() && !TNetCookieManager::AcceptsDomain(domain, host))
             std::abort();
+        if (cookies.size() > TNetCookieManager::kMaxCookiesPerDomain)
+            std::abort();
+        count += cookies.size();
     }
+    // The store's own count and its bounds hold whatever the values were.
+    if (count != store.Count() || count > TNetCookieManager::kMaxCookies)
+        std::abort();
     for (const char* h : kHosts) {
         for (const char* p : kPaths) {
             const std::string header = store.CookieHeaderFor(h, p, false);

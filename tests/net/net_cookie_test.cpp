@@ -96,7 +96,19 @@ TEST(CookieStore, AcceptsOnlyDomainsThatFitTheHost) {
         {"w.s.t", ".t", false},
         {"a.b.c", ".b.c", true},
         {"b.c", ".b.c", false},
-        {"b.c", ".c", true},
+        // A public suffix may not carry a cookie for the sites under it: listed ones, and the
+        // last label of a name under no listed suffix (the list's default rule).
+        {"b.c", ".c", false},
+        {"evil.com", ".com", false},
+        {"EVIL.COM", ".COM", false},
+        {"evil.com.", ".com.", false},
+        {"shop.example.co.uk", ".example.co.uk", true},
+        {"example.co.uk", ".co.uk", false},
+        {"www.example.com", ".example.com", true},
+        {"site.test", ".test", false},
+        // A host that is itself a suffix keeps its host cookies.
+        {"co.uk", "", true},
+        {"co.uk", "co.uk", true},
         {"host", "host", true},
         {"host", ".host", false},
         {"w.s.t", ".S.T", false},
@@ -118,6 +130,8 @@ TEST(CookieStore, AcceptsOnlyDomainsThatFitTheHost) {
 
 TEST(CookieStore, DomainCookiesGoOnlyToTheDomainAndItsSubdomains) {
     TNetCookieManager m;
+    m.StoreCookie("evil=1; path=/; domain=.com", "evil.com", "/");
+    EXPECT_EQ("", m.CookieHeaderFor("victim.com", "/", false));
     m.StoreCookie("k=v; path=/; domain=.s.t", "w.s.t", "/");
     EXPECT_EQ("k=v", m.CookieHeaderFor("w.s.t", "/", false));
     EXPECT_EQ("k=v", m.CookieHeaderFor("X.W.S.T", "/", false));
@@ -182,6 +196,99 @@ TEST(CookieStore, EmptyValuesAndSecureCookiesAreStoredButNeverSent) {
     EXPECT_EQ("", m.CookieHeaderFor("h", "/", false));
     EXPECT_EQ("", m.CookieHeaderFor("h", "/", true));
     EXPECT_EQ(3u, m.Snapshot()[0].second.size());
+}
+
+std::string Numbered(int i) {
+    return "c" + std::to_string(i) + "=" + std::to_string(i) + "; path=/";
+}
+
+std::vector<std::string> NamesOf(const std::vector<TNetCookie>& cookies) {
+    std::vector<std::string> names;
+    for (const auto& c : cookies)
+        names.push_back(c.Name);
+    return names;
+}
+
+TEST(CookieBounds, ADomainKeepsItsMostRecentlySetCookies) {
+    TNetCookieManager m;
+    for (int i = 0; i < 180; ++i)
+        m.StoreCookie(Numbered(i), "h", "/");
+    m.StoreCookie("C0=again; path=/", "h", "/");  // c0 is now the most recently set
+    m.StoreCookie(Numbered(180), "h", "/");
+    m.StoreCookie(Numbered(181), "h", "/");
+    auto snap = m.Snapshot();
+    ASSERT_EQ(1u, snap.size());
+    const auto names = NamesOf(snap[0].second);
+    ASSERT_EQ(180u, names.size());
+    EXPECT_EQ("C0", names.front()) << "a replaced cookie keeps its place";
+    EXPECT_EQ("c3", names[1]) << "c1 and c2 were the least recently set";
+    EXPECT_EQ("c181", names.back());
+    // Another domain has room of its own.
+    m.StoreCookie("k=v; path=/", "other", "/");
+    EXPECT_EQ("k=v", m.CookieHeaderFor("other", "/", false));
+}
+
+TEST(CookieBounds, TheStoreKeepsItsMostRecentlySetCookies) {
+    TNetCookieManager m;
+    for (int host = 0; host < 17; ++host) {  // 17 × 180 = 3,060 cookies set
+        for (int i = 0; i < 180; ++i)
+            m.StoreCookie(Numbered(i), "h" + std::to_string(host), "/");
+    }
+    EXPECT_EQ(TNetCookieManager::kMaxCookies, m.Count());
+    auto snap = m.Snapshot();
+    ASSERT_EQ(17u, snap.size());
+    ASSERT_EQ(120u, snap[0].second.size()) << "the 60 first set are gone";
+    EXPECT_EQ("c60", snap[0].second.front().Name);
+    EXPECT_EQ(180u, snap[16].second.size());
+}
+
+TEST(CookieBounds, CookiesPastTheirTimeGoBeforeLiveOnes) {
+    TNetCookieManager m;
+    for (int i = 0; i < 179; ++i)
+        m.StoreCookie(Numbered(i), "h", "/");
+    m.StoreCookie("gone=1; path=/; max-age=0", "h", "/");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    m.StoreCookie(Numbered(179), "h", "/");
+    m.StoreCookie("late=1; path=/; max-age=0", "h", "/");
+    auto snap = m.Snapshot();
+    ASSERT_EQ(180u, snap[0].second.size());
+    EXPECT_EQ("c0", snap[0].second.front().Name) << "no live cookie was pushed out";
+    EXPECT_EQ("c179", snap[0].second.back().Name);
+}
+
+TEST(CookieBounds, LongOrControlByteCookiesAreIgnored) {
+    TNetCookieManager m;
+    m.StoreCookie("n=" + std::string(4095, 'v') + "; path=/", "h", "/");
+    m.StoreCookie("n=" + std::string(4096, 'w') + "; path=/", "h", "/");
+    m.StoreCookie("m=" + std::string(5000, 'v') + "; path=/", "h", "/");
+    m.StoreCookie("a=b\rX: y; path=/", "h", "/");
+    m.StoreCookie(std::string("z=1\0x; path=/", 13), "h", "/");
+    m.StoreCookie("t=1\t2; path=/", "h", "/");
+    const std::string header = m.CookieHeaderFor("h", "/", false);
+    EXPECT_TRUE(header == "t=1\t2; n=" + std::string(4095, 'v')) << header.substr(0, 40);
+}
+
+TEST(CookieBounds, OneResponseSetsAtMostFiftyCookies) {
+    TNetCookieManager m;
+    std::vector<std::string> setCookie, setCookie2;
+    for (int i = 0; i < 45; ++i)
+        setCookie.push_back(Numbered(i));
+    for (int i = 45; i < 60; ++i)
+        setCookie2.push_back(Numbered(i));
+    m.StoreResponseCookies(setCookie, setCookie2, "h", "/");
+    auto names = NamesOf(m.Snapshot().at(0).second);
+    ASSERT_EQ(50u, names.size());
+    EXPECT_EQ("c49", names.back());
+    m.StoreResponseCookies({Numbered(60)}, {}, "h", "/");
+    EXPECT_EQ(51u, m.Count()) << "the bound is per response";
+}
+
+TEST(CookieBounds, DomainsLeftEmptyAreForgottenWhenFarMoreThanTheCookies) {
+    TNetCookieManager m;
+    for (int i = 0; i < 7000; ++i)
+        m.StoreCookie("k=v; path=/; max-age=0", "h" + std::to_string(i), "/");
+    EXPECT_EQ("", m.CookieHeaderFor("h0", "/", false));
+    EXPECT_LE(m.Snapshot().size(), 2 * TNetCookieManager::kMaxCookies);
 }
 
 TEST(CookieStore, ConcurrentReadersAndWritersStayWhole) {

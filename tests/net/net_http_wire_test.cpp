@@ -221,6 +221,22 @@ TEST(HttpWire, PortOutsideTheSixteenBitRangeIsRefused) {
     }
 }
 
+TEST(HttpWire, OneResponseSetsAtMostFiftyCookies) {
+    HeaderFields setCookies;
+    for (int i = 0; i < 60; ++i)
+        setCookies.emplace_back("Set-Cookie", "c" + std::to_string(i) + "=1; path=/");
+    LoopbackServer server(Conversation(
+        {HttpResponseWithLength(200, setCookies, ""), HttpResponseWithLength(200, {}, "")}));
+    TNetHTTP http;
+    http.Get(server.Url("/"));
+    http.Get(server.Url("/"));
+    server.Stop();
+    const std::string head = server.Requests().at(1);
+    EXPECT_NE(std::string::npos, head.find("Cookie: c49=1; c48=1;"));
+    EXPECT_EQ(std::string::npos, head.find("c50=")) << "the cookies past the 50th are ignored";
+    EXPECT_EQ(50u, http.CookieManager()->Count());
+}
+
 TEST(HttpWire, CookiesNeverLeakToAnotherHost) {
     // localhost and 127.0.0.1 reach the same server under two host names.
     LoopbackServer server(
