@@ -1,5 +1,6 @@
 // A small loopback HTTP server for the client benchmark: a 1 MiB body by length (/len), chunked
-// (/chunked) or until close (/close), and a short kept-alive reply (/small). One thread per
+// (/chunked) or until close (/close), a short kept-alive reply (/small), and an empty page that
+// sets 3,000 distinct cookies in one response (/cookies). One thread per
 // connection; the replies are prepared once so the server costs little beside the clients.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,6 +31,13 @@ const std::string kLen =
     "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kBodySize) + "\r\n\r\n" + kBody;
 const std::string kClose = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kBody;
 const std::string kSmall = "HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\nhello, world\n";
+constexpr int kCookies = 3000;
+const std::string kCookiePage = [] {
+    std::string r = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < kCookies; ++i)
+        r += "Set-Cookie: name" + std::to_string(i) + "=value" + std::to_string(i) + "; path=/\r\n";
+    return r + "Content-Length: 0\r\n\r\n";
+}();
 const std::string kChunked = [] {
     std::string r = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     char size[32];
@@ -76,6 +84,9 @@ void Serve(int fd) {
                 break;
         } else if (target == "/chunked") {
             if (!SendAll(fd, kChunked))
+                break;
+        } else if (target == "/cookies") {
+            if (!SendAll(fd, kCookiePage))
                 break;
         } else if (target == "/close") {
             SendAll(fd, kClose);

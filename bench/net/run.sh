@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times tovalin-get beside curl on loopback: a 1 MiB body by length, chunked and until close
-# (each fetched N times in one process), and 200 sequential small GETs on one kept-alive
-# connection. Usage: bench/net/run.sh [build-dir] [N]
+# (each fetched N times in one process), 200 sequential small GETs on one kept-alive
+# connection, and a response setting 3,000 cookies; then the cookie store alone.
+# Usage: bench/net/run.sh [build-dir] [N]
 set -euo pipefail
 build=${1:-build/default}
 n=${2:-50}
@@ -52,5 +53,18 @@ t_curl=$(best_of_five curl -s "${list[@]}")
 printf '%-22s %10.0f req/s %10.0f req/s %8.2f\n' "200 kept-alive GETs" \
     "$(echo "200 / $t_get" | bc -l)" "$(echo "200 / $t_curl" | bc -l)" \
     "$(echo "$t_get / $t_curl" | bc -l)"
+# One response setting 3,000 distinct cookies (the client keeps the first 50), fetched n times.
+mapfile -t list < <(urls "$base/cookies" "$n")
+t_get=$(best_of_five "$get" "${list[@]}")
+t_curl=$(best_of_five curl -s "${list[@]}")
+printf '%-22s %7.2f ms/resp %7.2f ms/resp %8.2f\n' "3,000 cookies x$n" \
+    "$(echo "1000 * $t_get / $n" | bc -l)" "$(echo "1000 * $t_curl / $n" | bc -l)" \
+    "$(echo "$t_get / $t_curl" | bc -l)"
 echo "(ratio = tovalin-get time / curl time; times include process start, best of 5)"
+cookies_bin="$build/bench/net/bench-net-cookies"
+if [[ -x $cookies_bin ]]; then
+    echo
+    echo "cookie store alone:"
+    "$cookies_bin"
+fi
 echo "load average: $(cut -d" " -f1-3 /proc/loadavg)"
