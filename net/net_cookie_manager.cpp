@@ -94,10 +94,12 @@ void TNetCookieManager::Store(std::unique_ptr<TNetCookie> cookie, CookieTime now
     if (found == domains_.end()) {
         if (domains_.size() >= kMaxDomains)
             ForgetEmptyDomains();
-        found = domains_.emplace(std::move(domainKey), Domain{cookie->Domain, ++clock_, {}, {}, {}})
-                    .first;
+        found =
+            domains_
+                .emplace(std::move(domainKey), TNetCookieList{cookie->Domain, ++clock_, {}, {}, {}})
+                .first;
     }
-    Domain& domain = found->second;
+    TNetCookieList& domain = found->second;
 
     std::string nameKey = UpperAscii(cookie->Name);
     if (auto same = domain.byName.find(nameKey); same != domain.byName.end()) {
@@ -151,7 +153,7 @@ void TNetCookieManager::Unindex(Entry& e) {
 
 void TNetCookieManager::Remove(Entry& e) {
     Unindex(e);
-    Domain& domain = *e.domain;
+    TNetCookieList& domain = *e.domain;
     domain.byName.erase(e.nameKey);
     domain.byPlace.erase(e.place);  // destroys e
     --count_;
@@ -177,7 +179,7 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
     // The domains that can match the host: the host itself, "." and the host, and every part of
     // the host from one of its dots on.
     const std::string upperHost = UpperAscii(host);
-    std::vector<const Domain*> matched;
+    std::vector<const TNetCookieList*> matched;
     const auto look = [&](std::string_view key) {
         auto it = domains_.find(key);
         if (it != domains_.end() && DomainMatches(it->second.text, host))
@@ -190,7 +192,7 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
         look(std::string_view(upperHost).substr(dot));
     }
     std::sort(matched.begin(), matched.end(),
-              [](const Domain* a, const Domain* b) { return a->order < b->order; });
+              [](const TNetCookieList* a, const TNetCookieList* b) { return a->order < b->order; });
     matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
 
     struct Candidate {
@@ -198,7 +200,7 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
         const TNetCookie* cookie;
     };
     std::vector<Candidate> candidates;
-    for (const Domain* domain : matched) {
+    for (const TNetCookieList* domain : matched) {
         for (auto it = domain->byPlace.rbegin(); it != domain->byPlace.rend(); ++it) {
             const TNetCookie& c = *it->second.cookie;
             // A secure cookie is never sent, whatever the caller says of the connection: this
@@ -224,13 +226,13 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
 
 std::vector<std::pair<std::string, std::vector<TNetCookie>>> TNetCookieManager::Snapshot() const {
     std::shared_lock guard(lock_);
-    std::vector<const Domain*> ordered;
+    std::vector<const TNetCookieList*> ordered;
     for (const auto& [key, domain] : domains_)
         ordered.push_back(&domain);
     std::sort(ordered.begin(), ordered.end(),
-              [](const Domain* a, const Domain* b) { return a->order < b->order; });
+              [](const TNetCookieList* a, const TNetCookieList* b) { return a->order < b->order; });
     std::vector<std::pair<std::string, std::vector<TNetCookie>>> out;
-    for (const Domain* domain : ordered) {
+    for (const TNetCookieList* domain : ordered) {
         std::vector<TNetCookie> cookies;
         for (const auto& [place, e] : domain->byPlace)
             cookies.push_back(*e.cookie);

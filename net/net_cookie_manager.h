@@ -56,15 +56,17 @@ class TNetCookieManager {
     static bool DomainMatches(const std::string& domain, const std::string& host);
 
   private:
-    struct Domain;
+    struct TNetCookieList;
     struct Entry {
         std::unique_ptr<TNetCookie> cookie;
-        Domain* domain;
+        TNetCookieList* domain;
         std::string nameKey;    // the name in capitals
         std::uint64_t place;    // arrival order within the domain; kept when replaced
         std::uint64_t lastSet;  // grows with every set; the smallest goes first when full
     };
-    struct Domain {
+    // The cookies of one domain: in arrival order, by name (in capitals; a name occurs once)
+    // and by the order of their setting.
+    struct TNetCookieList {
         std::string text;     // as its first cookie gave it
         std::uint64_t order;  // place in the domain list
         std::map<std::uint64_t, Entry> byPlace;
@@ -81,7 +83,9 @@ class TNetCookieManager {
     void ForgetEmptyDomains();
 
     mutable std::shared_mutex lock_;
-    std::map<std::string, Domain, std::less<>> domains_;  // keyed by the text in capitals
+    // Every domain, keyed by its text in capitals; each knows its place in the domain list.
+    using TNetCookies = std::map<std::string, TNetCookieList, std::less<>>;
+    TNetCookies domains_;
     std::map<std::uint64_t, Entry*> byLastSet_;
     std::map<ExpiryKey, Entry*> byExpiry_;
     std::size_t count_ = 0;
