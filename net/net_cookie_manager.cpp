@@ -61,7 +61,7 @@ void TNetCookieManager::StoreCookie(std::string_view value, const std::string& h
 }
 
 std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const std::string& path,
-                                               [[maybe_unused]] bool secure) {
+                                               bool secure) {
     {
         const CookieTime now = CookieNow();
         std::unique_lock guard(lock_);
@@ -83,9 +83,8 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
             continue;
         for (auto it = list.Cookies.rbegin(); it != list.Cookies.rend(); ++it) {
             const TNetCookie& c = **it;
-            // A secure cookie is never sent, whatever the caller says of the connection: this
-            // client has no TLS, so a "secure" connection would be a caller's mistake.
-            if (c.Value.empty() || c.Secure)
+            // A secure cookie goes only over TLS, where no one between can read it.
+            if (c.Value.empty() || (c.Secure && !secure))
                 continue;
             if (path.compare(0, c.Path.size(), c.Path) != 0)
                 continue;
