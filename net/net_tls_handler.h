@@ -42,3 +42,5 @@ class TNetTLSHandler {
 };
 
 }  // namespace tovalin::net
+
+using tovalin::net::TNetTLSHandler;
