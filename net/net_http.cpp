@@ -42,8 +42,7 @@ std::string TNetCustomHTTP::Get(const std::string& address) {
 std::string TNetCustomHTTP::LastAddress() const {
     const bool defaultPort = (EqualsIgnoreCase(url_.Protocol, "https") && url_.Port == "443") ||
                              (EqualsIgnoreCase(url_.Protocol, "http") && url_.Port == "80");
-    return url_.Protocol + "://" + url_.Host + (defaultPort ? "" : ":" + url_.Port) +
-           url_.Target();
+    return url_.Protocol + "://" + url_.Host + (defaultPort ? "" : ":" + url_.Port) + url_.Target();
 }
 
 TNetURI TNetCustomHTTP::RedirectTarget() const {

@@ -253,8 +253,7 @@ TNetTLSHandler::~TNetTLSHandler() {
     SSL_CTX_free(ctx_);
 }
 
-std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& host,
-                                                     int waitMs) {
+std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& host, int waitMs) {
     ERR_clear_error();
     SSL* ssl = SSL_new(ctx_);
     BIO* bio = ssl != nullptr ? BIO_new(SocketMethod()) : nullptr;
@@ -307,15 +306,16 @@ void TNetTLSHandler::Handshake(ssl_st* ssl, int fd, const std::string& host, int
         const std::string text = TakeOpenSSLError(&code);
         const long verified = SSL_get_verify_result(ssl);
         if (verified != X509_V_OK) {
-            throw ENetTLSCertificateError("TLS certificate of " + host + " refused: " +
-                                          CertificateReason(verified) + " (" +
+            throw ENetTLSCertificateError("TLS certificate of " + host +
+                                          " refused: " + CertificateReason(verified) + " (" +
                                           X509_verify_cert_error_string(verified) + ")");
         }
         if (code == 0 && error == SSL_ERROR_SYSCALL) {
             throw ENetTLSError("TLS handshake with " + host +
                                " failed: handshake failure (the server closed the connection)");
         }
-        throw ENetTLSError("TLS handshake with " + host + " failed: " + HandshakeReason(code, text));
+        throw ENetTLSError("TLS handshake with " + host +
+                           " failed: " + HandshakeReason(code, text));
     }
     if (SSL_get0_peer_certificate(ssl) == nullptr || SSL_get_verify_result(ssl) != X509_V_OK) {
         throw ENetTLSCertificateError("TLS certificate of " + host + " refused: none verified");

@@ -67,8 +67,7 @@ class SilentCloser {
         return true;
     }
     void Serve() {
-        static const std::string kResponse =
-            "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\npage";
+        static const std::string kResponse = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\npage";
         for (int i = 0; !stop_; ++i) {
             pollfd p{listen_, POLLIN, 0};
             if (::poll(&p, 1, 20) <= 0)
@@ -76,9 +75,8 @@ class SilentCloser {
             const int fd = ::accept(listen_, nullptr, nullptr);
             if (fd < 0)
                 continue;
-            if (ReadHead(fd) &&
-                ::send(fd, kResponse.data(), kResponse.size(), MSG_NOSIGNAL) ==
-                    static_cast<ssize_t>(kResponse.size())) {
+            if (ReadHead(fd) && ::send(fd, kResponse.data(), kResponse.size(), MSG_NOSIGNAL) ==
+                                    static_cast<ssize_t>(kResponse.size())) {
                 ++answered_;
                 if (Readable(fd) && i % 2 == 1) {
                     linger l{1, 0};

@@ -84,27 +84,28 @@ TEST_P(TlsHandshake, AcceptsOnlyAVerifiedServerOfTheRightName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TlsHandshake,
-    ::testing::Values(
-        HandshakeRow{"VerifiedByIPLiteral", Cert::Good, false, "127.0.0.1", nullptr, ""},
-        HandshakeRow{"VerifiedByName", Cert::Good, false, "localhost", nullptr, ""},
-        HandshakeRow{"UntrustedChain", Cert::Untrusted, false, "127.0.0.1",
-                     "ENetTLSCertificateError", "untrusted chain"},
-        HandshakeRow{"Expired", Cert::Expired, false, "localhost", "ENetTLSCertificateError",
-                     "certificate expired"},
-        HandshakeRow{"WrongHostName", Cert::OtherHost, false, "localhost",
-                     "ENetTLSCertificateError", "host name mismatch"},
-        HandshakeRow{"IPLiteralNotInCertificate", Cert::OtherHost, false, "127.0.0.1",
-                     "ENetTLSCertificateError", "IP address mismatch"},
-        HandshakeRow{"Tls11OnlyServerRefused", Cert::Good, true, "127.0.0.1", "ENetTLSError",
-                     "protocol version"}),
+    ::testing::Values(HandshakeRow{"VerifiedByIPLiteral", Cert::Good, false, "127.0.0.1", nullptr,
+                                   ""},
+                      HandshakeRow{"VerifiedByName", Cert::Good, false, "localhost", nullptr, ""},
+                      HandshakeRow{"UntrustedChain", Cert::Untrusted, false, "127.0.0.1",
+                                   "ENetTLSCertificateError", "untrusted chain"},
+                      HandshakeRow{"Expired", Cert::Expired, false, "localhost",
+                                   "ENetTLSCertificateError", "certificate expired"},
+                      HandshakeRow{"WrongHostName", Cert::OtherHost, false, "localhost",
+                                   "ENetTLSCertificateError", "host name mismatch"},
+                      HandshakeRow{"IPLiteralNotInCertificate", Cert::OtherHost, false, "127.0.0.1",
+                                   "ENetTLSCertificateError", "IP address mismatch"},
+                      HandshakeRow{"Tls11OnlyServerRefused", Cert::Good, true, "127.0.0.1",
+                                   "ENetTLSError", "protocol version"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TlsTest, KeptAliveConnectionCarriesSeveralRequestsAfterOneHandshake) {
     const std::string chunked =
-        HttpResponse(200, {{"Transfer-Encoding", "chunked"}}, "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n01234\r\n0\r\n\r\n");
+        HttpResponse(200, {{"Transfer-Encoding", "chunked"}},
+                     "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n01234\r\n0\r\n\r\n");
     const std::string big(100000, 'x');  // several TLS records
-    LoopbackServer server(Conversation({kPage, chunked, HttpResponseWithLength(200, {}, big)}),
-                          10s, MakeServerContext(good_));
+    LoopbackServer server(Conversation({kPage, chunked, HttpResponseWithLength(200, {}, big)}), 10s,
+                          MakeServerContext(good_));
     auto http = Client();
     EXPECT_EQ("hello over tls", http->Get(Address("127.0.0.1", server, "/1")));
     EXPECT_EQ("abcdefghijklmnopqrstuvwxyz01234", http->Get(Address("127.0.0.1", server, "/2")));
@@ -157,9 +158,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, TlsBodyEnd,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TlsTest, SecureCookieGoesBackOverTlsOnly) {
-    LoopbackServer tls(AlwaysReply(HttpResponseWithLength(
-                           200, {{"Set-Cookie", "s=1; path=/; secure"}}, "")),
-                       10s, MakeServerContext(good_));
+    LoopbackServer tls(
+        AlwaysReply(HttpResponseWithLength(200, {{"Set-Cookie", "s=1; path=/; secure"}}, "")), 10s,
+        MakeServerContext(good_));
     LoopbackServer plain(AlwaysReply(HttpResponseWithLength(200, {}, "")));
     auto http = Client();
     http->Get(Address("127.0.0.1", tls, "/a"));

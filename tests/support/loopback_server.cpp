@@ -1,9 +1,9 @@
 #include "tests/support/loopback_server.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -333,7 +333,8 @@ bool ServerConnection::StartTls(ssl_ctx_st* ctx) {
 }
 
 std::string LoopbackServer::Url(std::string_view path) const {
-    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           std::string(path);
 }
 
 std::string HttpResponse(int status, const HeaderFields& headers, std::string_view body) {

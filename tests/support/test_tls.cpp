@@ -105,9 +105,9 @@ TestCA::~TestCA() {
 
 TestCertificate TestCA::Issue(const std::string& stem, const CertificateRequest& request) {
     EVP_PKEY* key = NewKey();
-    const std::string cn = !request.dnsNames.empty()       ? request.dnsNames.front()
+    const std::string cn = !request.dnsNames.empty()      ? request.dnsNames.front()
                            : !request.ipAddresses.empty() ? request.ipAddresses.front()
-                                                           : stem;
+                                                          : stem;
     X509* cert = NewCertificate(key, cn, keys_->cert, keys_->key, request.validFromHours,
                                 request.validToHours);
     std::string names;
