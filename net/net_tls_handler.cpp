@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <mutex>
 
 #include "net/net_exceptions.h"
 #include "net/net_socket_errors.h"
@@ -232,21 +234,52 @@ class TNetIOHandlerTLS final : public TNetIOHandler {
     bool failed_ = false;
 };
 
+// The client context, shared by every handler of the process while the trust settings stay the
+// same: loading the system's trust store takes tens of milliseconds, which each topic load
+// would otherwise pay again. OpenSSL lets sessions of many threads use one finished context.
+// Returns a reference the caller owns, or nullptr with the reason in `error`.
+SSL_CTX* SharedClientContext(std::string& error) {
+    static std::mutex lock;
+    static SSL_CTX* shared = nullptr;
+    static std::string sharedFor;
+    auto setting = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value != nullptr ? value : "") + '\n';
+    };
+    const std::string trust =
+        setting(X509_get_default_cert_file_env()) + setting(X509_get_default_cert_dir_env());
+    std::lock_guard guard(lock);
+    if (shared == nullptr || sharedFor != trust) {
+        ERR_clear_error();
+        SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+        if (ctx == nullptr || SocketMethod() == nullptr) {
+            SSL_CTX_free(ctx);
+            error = "TLS set-up failed: " + TakeOpenSSLError();
+            return nullptr;
+        }
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+        // A store that cannot be loaded leaves the context trusting nothing: every server is
+        // then refused as untrusted, which says what is wrong.
+        SSL_CTX_set_default_verify_paths(ctx);
+        ERR_clear_error();
+        SSL_CTX_free(shared);
+        shared = ctx;
+        sharedFor = trust;
+    }
+    SSL_CTX_up_ref(shared);
+    return shared;
+}
+
 }  // namespace
 
-TNetTLSHandler::TNetTLSHandler() {
-    ERR_clear_error();
-    ctx_ = SSL_CTX_new(TLS_client_method());
-    if (ctx_ == nullptr || SocketMethod() == nullptr) {
-        SSL_CTX_free(ctx_);
-        throw ENetTLSError("TLS set-up failed: " + TakeOpenSSLError());
-    }
-    SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-    SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
-    // A store that cannot be loaded leaves the context trusting nothing: every server is then
-    // refused as untrusted, which says what is wrong.
-    SSL_CTX_set_default_verify_paths(ctx_);
-    ERR_clear_error();
+TNetTLSHandler::TNetTLSHandler() = default;
+
+ssl_ctx_st* TNetTLSHandler::Context() {
+    std::call_once(made_, [this] { ctx_ = SharedClientContext(setupError_); });
+    if (ctx_ == nullptr)
+        throw ENetTLSError(setupError_);
+    return ctx_;
 }
 
 TNetTLSHandler::~TNetTLSHandler() {
@@ -254,8 +287,15 @@ TNetTLSHandler::~TNetTLSHandler() {
 }
 
 std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& host, int waitMs) {
+    ssl_ctx_st* ctx;
+    try {
+        ctx = Context();
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
     ERR_clear_error();
-    SSL* ssl = SSL_new(ctx_);
+    SSL* ssl = SSL_new(ctx);
     BIO* bio = ssl != nullptr ? BIO_new(SocketMethod()) : nullptr;
     if (bio == nullptr) {
         SSL_free(ssl);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "net/net_io_handler.h"
@@ -17,7 +18,8 @@ namespace tovalin::net {
 
 class TNetTLSHandler {
   public:
-    // Throws ENetTLSError when OpenSSL cannot set up a client context.
+    // Cheap: the OpenSSL context and the trust store are set up at the first Start (and shared
+    // with the other handlers of the process while SSL_CERT_FILE and SSL_CERT_DIR stay).
     TNetTLSHandler();
     ~TNetTLSHandler();
     TNetTLSHandler(const TNetTLSHandler&) = delete;
@@ -26,7 +28,8 @@ class TNetTLSHandler {
     // Runs the handshake on a connected socket, which the returned stream then owns: TLS 1.2 or
     // newer, the host name sent for SNI, the chain verified and the certificate checked against
     // `host` (a name, or an IPv4 literal). waitMs bounds each wait for the server (-1: none).
-    // Failures: ENetTLSCertificateError for the certificate, ENetTLSError for the protocol,
+    // Failures: ENetTLSCertificateError for the certificate, ENetTLSError for the protocol
+    // (or a context OpenSSL could not set up),
     // ENetReadTimeout, or a socket error; the socket is closed by then.
     std::unique_ptr<TNetIOHandler> Start(int fd, const std::string& host, int waitMs);
 
@@ -37,7 +40,11 @@ class TNetTLSHandler {
     // SSL_connect until done, then the checks the library leaves to its caller.
     static void Handshake(ssl_st* ssl, int fd, const std::string& host, int waitMs);
 
+    ssl_ctx_st* Context();
+
+    std::once_flag made_;
     ssl_ctx_st* ctx_ = nullptr;
+    std::string setupError_;
     std::atomic<int> handshakes_{0};
 };
 

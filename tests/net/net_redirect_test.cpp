@@ -188,13 +188,13 @@ class RedirectAcrossTls : public ::testing::Test {
   protected:
     void SetUp() override { cert_ = ca_.Issue("site", {{}, {"127.0.0.1"}}); }
     std::unique_ptr<TNetHTTP> Client() {
-        TrustOnly trust(ca_.CertFile());
         auto http = std::make_unique<TNetHTTP>();
         http->IOHandler = std::make_shared<TNetTLSHandler>();
         http->HandleRedirects = true;
         return http;
     }
     TestCA ca_;
+    TrustOnly trust_{ca_.CertFile()};
     TestCertificate cert_;
 };
 

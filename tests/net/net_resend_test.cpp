@@ -75,9 +75,10 @@ class SilentCloser {
             const int fd = ::accept(listen_, nullptr, nullptr);
             if (fd < 0)
                 continue;
-            if (ReadHead(fd) && ::send(fd, kResponse.data(), kResponse.size(), MSG_NOSIGNAL) ==
-                                    static_cast<ssize_t>(kResponse.size())) {
+            // Counted before the answer goes out, so the client never sees more than is counted.
+            if (ReadHead(fd)) {
                 ++answered_;
+                ::send(fd, kResponse.data(), kResponse.size(), MSG_NOSIGNAL);
                 if (Readable(fd) && i % 2 == 1) {
                     linger l{1, 0};
                     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);

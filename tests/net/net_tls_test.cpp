@@ -24,15 +24,16 @@ class TlsTest : public ::testing::Test {
         expired_ = ca_->Issue("expired", {{"localhost"}, {"127.0.0.1"}, -48, -24});
         otherHost_ = ca_->Issue("other", {{"other.test"}, {}});
         untrusted_ = stranger_->Issue("untrusted", {{"localhost"}, {"127.0.0.1"}});
+        trust_ = new TrustOnly(ca_->CertFile());
     }
     static void TearDownTestSuite() {
+        delete trust_;
         delete ca_;
         delete stranger_;
     }
 
     // A client that trusts the test authority (and the system's store, as in real use).
     static std::unique_ptr<TNetHTTP> Client() {
-        TrustOnly trust(ca_->CertFile());
         auto http = std::make_unique<TNetHTTP>();
         http->IOHandler = std::make_shared<TNetTLSHandler>();
         return http;
@@ -44,6 +45,7 @@ class TlsTest : public ::testing::Test {
 
     static inline TestCA* ca_ = nullptr;
     static inline TestCA* stranger_ = nullptr;
+    static inline TrustOnly* trust_ = nullptr;
     static inline TestCertificate good_, expired_, otherHost_, untrusted_;
 };
 
