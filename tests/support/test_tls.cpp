@@ -39,8 +39,8 @@ void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
     X509_EXTENSION_free(ext);
 }
 
-X509* NewCertificate(EVP_PKEY* key, const std::string& commonName, X509* issuer,
-                     EVP_PKEY* issuerKey, int fromHours, int toHours) {
+X509* NewCertificate(EVP_PKEY* key, const std::string& commonName, X509* issuer, int fromHours,
+                     int toHours) {
     static std::atomic<long> serial{1};
     X509* cert = X509_new();
     X509_set_version(cert, 2);
@@ -89,7 +89,7 @@ TestCA::TestCA() : keys_(std::make_unique<Keys>()) {
         throw std::runtime_error("test TLS: no temporary directory");
     dir_ = pattern;
     keys_->key = NewKey();
-    keys_->cert = NewCertificate(keys_->key, "Tovalin Test CA", nullptr, nullptr, -24, 24 * 30);
+    keys_->cert = NewCertificate(keys_->key, "Tovalin Test CA", nullptr, -24, 24 * 30);
     AddExtension(keys_->cert, keys_->cert, NID_basic_constraints, "critical,CA:TRUE");
     AddExtension(keys_->cert, keys_->cert, NID_key_usage, "critical,keyCertSign,cRLSign");
     AddExtension(keys_->cert, keys_->cert, NID_subject_key_identifier, "hash");
@@ -108,8 +108,7 @@ TestCertificate TestCA::Issue(const std::string& stem, const CertificateRequest&
     const std::string cn = !request.dnsNames.empty()      ? request.dnsNames.front()
                            : !request.ipAddresses.empty() ? request.ipAddresses.front()
                                                           : stem;
-    X509* cert = NewCertificate(key, cn, keys_->cert, keys_->key, request.validFromHours,
-                                request.validToHours);
+    X509* cert = NewCertificate(key, cn, keys_->cert, request.validFromHours, request.validToHours);
     std::string names;
     for (const auto& n : request.dnsNames)
         names += (names.empty() ? "DNS:" : ",DNS:") + n;
