@@ -4,7 +4,7 @@
 
 #include "announce/announcement_address.h"
 #include "app/synchronize.h"
-#include "net/net_http.h"
+#include "net/net_reader_setup.h"
 
 TAdThread::TAdThread(ShowFirstAnnouncementStep showFirstAnnouncement, QObject* parent)
     : QThread(parent), showFirstAnnouncement_(std::move(showFirstAnnouncement)) {}
@@ -27,6 +27,7 @@ void TAdThread::run() {
     try {
         const std::string address = AnnouncementAddress();
         TNetHTTP http;  // one client for every try, freed when the run ends
+        ConfigureForReading(http);
         RunAnnouncementFeed([&http](const std::string& a) { return http.Get(a); }, address,
                             [this](const std::string& first) { ShowFirstAnnouncement(first); });
     } catch (...) {

@@ -169,7 +169,7 @@ void TNetCookieManager::ForgetEmptyDomains() {
 }
 
 std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const std::string& path,
-                                               [[maybe_unused]] bool secure) {
+                                               bool secure) {
     {
         std::unique_lock guard(lock_);
         DropExpired(CookieNow());
@@ -203,9 +203,8 @@ std::string TNetCookieManager::CookieHeaderFor(const std::string& host, const st
     for (const TNetCookieList* domain : matched) {
         for (auto it = domain->byPlace.rbegin(); it != domain->byPlace.rend(); ++it) {
             const TNetCookie& c = *it->second.cookie;
-            // A secure cookie is never sent, whatever the caller says of the connection: this
-            // client has no TLS, so a "secure" connection would be a caller's mistake.
-            if (c.Value.empty() || c.Secure)
+            // A secure cookie goes only over TLS, where no one between can read it.
+            if (c.Value.empty() || (c.Secure && !secure))
                 continue;
             if (path.compare(0, c.Path.size(), c.Path) != 0)
                 continue;

@@ -39,6 +39,12 @@ TOVALIN_NET_ERROR(ENetIOHandlerPropInvalid, ENetException);
 TOVALIN_NET_ERROR(ENetUnknownProtocol, ENetException);
 // A text that should have been a decimal number (a port) was not one.
 TOVALIN_NET_ERROR(EConvertError, ENetException);
+// TLS failed: the handshake, the protocol version, or a close without the server's close alert.
+TOVALIN_NET_ERROR(ENetTLSError, ENetException);
+// The server's certificate was not accepted: untrusted chain, expired, or another name.
+TOVALIN_NET_ERROR(ENetTLSCertificateError, ENetTLSError);
+// A redirect that is not followed: too many of them, or one from https to plain http.
+TOVALIN_NET_ERROR(ENetRedirectError, ENetException);
 
 #undef TOVALIN_NET_ERROR
 

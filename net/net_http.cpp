@@ -1,5 +1,6 @@
 #include "net/net_http.h"
 
+#include "net/net_socket_errors.h"
 #include "net/net_text.h"
 
 namespace tovalin::net {
@@ -14,17 +15,59 @@ TNetCustomHTTP::~TNetCustomHTTP() {
 }
 
 std::string TNetCustomHTTP::Get(const std::string& address) {
-    std::string body;
-    try {
-        body = DoGet(address);
-    } catch (...) {
+    TNetURI next = TNetURI::Split(address);
+    for (int redirects = 0;; ++redirects) {
+        std::string body;
+        bool redirected;
+        try {
+            redirected = Exchange(next, body);
+        } catch (...) {
+            ReleaseLargeBodyBuffer();
+            KeepOrClose();
+            throw;
+        }
         ReleaseLargeBodyBuffer();
         KeepOrClose();
-        throw;
+        if (!redirected)
+            return body;
+        if (redirects >= RedirectMaximum) {
+            throw ENetRedirectError("Too many redirects: more than " +
+                                    std::to_string(RedirectMaximum) + ", the last to " +
+                                    response_.Location);
+        }
+        next = RedirectTarget();
     }
-    ReleaseLargeBodyBuffer();
-    KeepOrClose();
-    return body;
+}
+
+std::string TNetCustomHTTP::LastAddress() const {
+    const bool defaultPort = (EqualsIgnoreCase(url_.Protocol, "https") && url_.Port == "443") ||
+                             (EqualsIgnoreCase(url_.Protocol, "http") && url_.Port == "80");
+    return url_.Protocol + "://" + url_.Host + (defaultPort ? "" : ":" + url_.Port) + url_.Target();
+}
+
+TNetURI TNetCustomHTTP::RedirectTarget() const {
+    const std::string& location = response_.Location;
+    TNetURI target = TNetURI::Split(location);
+    if (target.Protocol.empty()) {
+        // A relative Location stays with the protocol, host and port of the page that gave it.
+        target.Protocol = url_.Protocol;
+    } else if (!target.Host.empty() && target.Port.empty()) {
+        // Another site on its own default port, not on whatever port this one used.
+        if (EqualsIgnoreCase(target.Protocol, "https"))
+            target.Port = "443";
+        else if (EqualsIgnoreCase(target.Protocol, "http"))
+            target.Port = "80";
+    }
+    const bool toHttps = EqualsIgnoreCase(target.Protocol, "https");
+    if (!toHttps && !EqualsIgnoreCase(target.Protocol, "http")) {
+        throw ENetRedirectError("Redirect to an address that is neither http nor https refused: " +
+                                location);
+    }
+    // The reader's cookies and what is read would travel in the clear.
+    if (EqualsIgnoreCase(url_.Protocol, "https") && !toHttps) {
+        throw ENetRedirectError("Redirect from https to plain http refused: " + location);
+    }
+    return target;
 }
 
 void TNetCustomHTTP::ReleaseLargeBodyBuffer() {
@@ -34,17 +77,24 @@ void TNetCustomHTTP::ReleaseLargeBodyBuffer() {
     }
 }
 
-std::string TNetCustomHTTP::DoGet(const std::string& address) {
-    url_.Merge(TNetURI::Split(address));
+bool TNetCustomHTTP::Exchange(const TNetURI& address, std::string& body) {
+    url_.Merge(address);
     request_.Method = "GET";
     request_.Target = url_.Target();
     request_.Host = url_.HostValue();
     CheckWireAddress(url_);
     ChooseConnection();
-    SendRequest();
-    ReadResponseHead();
+    ReadResponseHead(SendAndReadStatusLine());
 
     const int code = response_.ResponseCode;
+    const bool followed = code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+    if (HandleRedirects && followed && !response_.Location.empty()) {
+        // The redirect's own body is read so the connection can carry the next request.
+        std::string dropped;
+        ReadSideBody(dropped);
+        inStep_ = true;
+        return true;
+    }
     const bool redirect =
         (code >= 300 && code <= 399 && code != 304) || !response_.Location.empty();
     if (redirect || code < 200 || code > 299)
@@ -58,7 +108,8 @@ std::string TNetCustomHTTP::DoGet(const std::string& address) {
         ReadBody(bodyBuffer_);
     }
     inStep_ = true;
-    return bodyBuffer_;
+    body = bodyBuffer_;
+    return false;
 }
 
 void TNetCustomHTTP::ChooseConnection() {
@@ -75,19 +126,50 @@ void TNetCustomHTTP::ChooseConnection() {
             CloseConnection();
         Port = *port;
     }
-    if (EqualsIgnoreCase(url_.Protocol, "https")) {
+    const bool secure = EqualsIgnoreCase(url_.Protocol, "https");
+    if (secure && !IOHandler) {
         throw ENetIOHandlerPropInvalid("IOHandler value is not valid");
     }
     if (haveResponse_ && response_.AsksToClose() && IsOpen())
         CloseConnection();
+    if (IsOpen() && Secure() != secure)
+        CloseConnection();
     ProbeClose();
+    reusedConnection_ = IsOpen();
     if (!IsOpen())
-        OpenConnection(ReadTimeout);
+        OpenConnection(ReadTimeout, secure ? IOHandler.get() : nullptr);
+}
+
+std::string TNetCustomHTTP::SendAndReadStatusLine() {
+    headBytes_ = 0;
+    const bool nothingPending = Buffered() == 0;
+    const std::uint64_t before = ReceivedBytes();
+    try {
+        SendRequest();
+        return ReadHeadLine();
+    } catch (const ENetException& e) {
+        // Only a connection that had served before, and that ended without a byte of answer,
+        // is taken for one the server dropped while idle; anything else is the server's answer.
+        const auto* socket = dynamic_cast<const ENetSocketError*>(&e);
+        const bool died = dynamic_cast<const ENetConnClosedGracefully*>(&e) != nullptr ||
+                          (socket != nullptr && IsConnectionLostCode(socket->code()));
+        if (!ResendOnDeadConnection || !reusedConnection_ || !nothingPending ||
+            ReceivedBytes() != before || !died) {
+            throw;
+        }
+    }
+    CloseConnection();
+    reusedConnection_ = false;
+    OpenConnection(ReadTimeout,
+                   EqualsIgnoreCase(url_.Protocol, "https") ? IOHandler.get() : nullptr);
+    headBytes_ = 0;
+    SendRequest();
+    return ReadHeadLine();
 }
 
 void TNetCustomHTTP::SendRequest() {
     const std::string cookie =
-        cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, false) : std::string();
+        cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, Secure()) : std::string();
     const std::string version = ProtocolVersion == TNetHTTPProtocolVersion::pv1_1 ? "1.1" : "1.0";
     inStep_ = false;
     BeginWrite();
@@ -105,10 +187,11 @@ std::string TNetCustomHTTP::ReadHeadLine() {
     return line;
 }
 
-void TNetCustomHTTP::ReadResponseHead() {
-    headBytes_ = 0;
+void TNetCustomHTTP::ReadResponseHead(std::string statusLine) {
+    bool first = true;
     do {
-        std::string status = ReadHeadLine();
+        std::string status = first ? std::move(statusLine) : ReadHeadLine();
+        first = false;
         response_ = TNetHTTPResponse();
         response_.StatusLine = std::move(status);
         haveResponse_ = true;
@@ -151,7 +234,13 @@ void TNetCustomHTTP::ReadBody(std::string& body) {
             ReadCounted(tooLong ? MaxBodySize + 1 : static_cast<std::uint64_t>(r.ContentLength),
                         body);
         } catch (const ENetConnClosedGracefully&) {
-            return;  // a short body is the bytes that arrived
+            // A short body is the bytes that arrived; over TLS only when the server ended the
+            // session itself, since a bare close there is a cut anyone between could make.
+            if (CloseUnannounced()) {
+                throw ENetTLSError(
+                    "TLS close alert missing: the server closed before the whole body arrived");
+            }
+            return;
         }
         if (tooLong)
             throw ENetException("Response body too large.");
@@ -193,8 +282,7 @@ void TNetCustomHTTP::ReadChunkedBody(std::string& body) {
     }
 }
 
-void TNetCustomHTTP::RaiseProtocolError() {
-    std::string body;
+void TNetCustomHTTP::ReadSideBody(std::string& body) {
     const int saved = ReadTimeout;
     ReadTimeout = kErrorBodyReadTimeoutMs;
     try {
@@ -204,6 +292,11 @@ void TNetCustomHTTP::RaiseProtocolError() {
         throw;
     }
     ReadTimeout = saved;
+}
+
+void TNetCustomHTTP::RaiseProtocolError() {
+    std::string body;
+    ReadSideBody(body);
     inStep_ = true;
     throw ENetHTTPProtocolException(response_.StatusLine, response_.ResponseCode, std::move(body));
 }

@@ -1,5 +1,7 @@
 // The HTTP/1.1 GET client: one connection kept open between calls while the server allows it,
-// cookies sent back to the hosts that set them, no redirects followed, no TLS.
+// cookies sent back to the hosts that set them. A bare client follows no redirects, never sends
+// a request twice and refuses "https"; a caller that attaches a TLS handler and switches
+// redirects and the resend on gets a client that reads real sites (ConfigureForReading).
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,7 @@
 #include "net/net_exceptions.h"
 #include "net/net_http_response.h"
 #include "net/net_tcp_connection.h"
+#include "net/net_tls_handler.h"
 #include "net/net_uri.h"
 
 namespace tovalin::net {
@@ -52,8 +55,15 @@ class TNetCustomHTTP : public TNetTCPClient {
 
     // Settings, with the defaults of a client created with no owner.
     TNetHTTPProtocolVersion ProtocolVersion = TNetHTTPProtocolVersion::pv1_1;
+    // Off: a redirect fails as any other non-success. On: 301, 302, 303, 307 and 308 with a
+    // Location are followed with a GET, up to RedirectMaximum of them for one Get.
     bool HandleRedirects = false;
     int RedirectMaximum = 15;
+    // Without a handler an "https" address fails before anything is sent.
+    std::shared_ptr<TNetTLSHandler> IOHandler;
+    // A request sent on a reused connection that dies before the first byte of its answer (the
+    // server dropped the idle connection unseen) is sent once more on a new connection.
+    bool ResendOnDeadConnection = false;
     bool AllowCookies = true;
     int AuthRetries = 3;
     std::size_t MaxBodySize = kDefaultMaxBodySize;
@@ -61,16 +71,26 @@ class TNetCustomHTTP : public TNetTCPClient {
     std::string Get(const std::string& address);
 
     const TNetURI& URL() const { return url_; }
+    // The address the last request went to, redirects included: where a body came from.
+    std::string LastAddress() const;
     const TNetHTTPRequest& Request() const { return request_; }
     const TNetHTTPResponse& Response() const { return response_; }
     // Absent until the first response arrives.
     TNetCookieManager* CookieManager() const { return cookies_.get(); }
 
   private:
-    std::string DoGet(const std::string& address);
+    // One request and response; true when it was a redirect to follow (body read and dropped).
+    bool Exchange(const TNetURI& address, std::string& body);
+    // The address a redirect leads to, or ENetRedirectError when it is not to be followed.
+    TNetURI RedirectTarget() const;
     void ChooseConnection();
     void SendRequest();
-    void ReadResponseHead();
+    // Sends the request and reads the status line, sending once more on a new connection
+    // when a reused one died unanswered and the resend is on.
+    std::string SendAndReadStatusLine();
+    void ReadResponseHead(std::string statusLine);
+    // A failing or redirecting response's body, read with the short wait.
+    void ReadSideBody(std::string& body);
     void ReadHeaderLines();
     void StoreCookies();
     void ReadBody(std::string& body);
@@ -87,6 +107,7 @@ class TNetCustomHTTP : public TNetTCPClient {
     // False from the moment a request goes out until its response has been read whole: a
     // failure in between leaves the stream at an unknown place, so the connection is dropped.
     bool inStep_ = true;
+    bool reusedConnection_ = false;  // the current request went out on a kept-alive connection
     std::size_t headBytes_ = 0;
     std::string bodyBuffer_;
     std::unique_ptr<TNetCookieManager> cookies_;

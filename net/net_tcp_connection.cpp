@@ -16,6 +16,7 @@
 #include "net/net_socket_errors.h"
 #include "net/net_socket_layer.h"
 #include "net/net_text.h"
+#include "net/net_tls_handler.h"
 
 namespace tovalin::net {
 namespace {
@@ -87,13 +88,6 @@ int FinishInterruptedConnect(int fd) {
 
 }  // namespace
 
-void TNetIOHandlerSocket::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
 TNetTCPConnection::TNetTCPConnection() {
     TNetSocketLayer::Acquire();
 }
@@ -104,9 +98,8 @@ TNetTCPConnection::~TNetTCPConnection() {
 }
 
 void TNetTCPConnection::CloseConnection() {
-    if (holder_)
-        holder_->Close();
     holder_.reset();
+    everOpened_ = false;
     closed_ = true;
     writing_ = false;
     out_.clear();
@@ -131,11 +124,26 @@ void TNetTCPConnection::ProbeClose() {
         Fill(kProbeWaitMs, false, false);
 }
 
+bool TNetTCPConnection::WaitReady(TNetIOResult::Kind want, int waitMs) {
+    if (want == TNetIOResult::Kind::WantRead) {
+        const int ready = PollReadable(holder_->Handle(), waitMs);
+        if (ready < 0)
+            throw MakeSocketError(SocketCodeFromErrno(errno));
+        return ready > 0;
+    }
+    pollfd p{holder_->Handle(), POLLOUT, 0};
+    int ready;
+    while ((ready = ::poll(&p, 1, waitMs)) < 0 && errno == EINTR) {
+    }
+    if (ready < 0)
+        throw MakeSocketError(SocketCodeFromErrno(errno));
+    return ready > 0;
+}
+
 bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
     if (waitMs == kDefaultWait) {
         waitMs = ReadTimeout == 0 ? -1 : ReadTimeout;
     }
-    const int fd = holder_->Handle();
     const std::size_t block = static_cast<std::size_t>(std::max(1, RecvBufferSize));
     if (inHead_ > 0 && inHead_ == in_.size()) {
         in_.clear();
@@ -144,43 +152,52 @@ bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
     const std::size_t old = in_.size();
     in_.resize(old + block);
     // Bytes that are already there are taken without a readiness wait; the wait (which blocks
-    // in poll, never spinning) comes only when nothing is ready.
-    ssize_t n;
-    do {
-        n = ::recv(fd, in_.data() + old, block, MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        const int ready = PollReadable(fd, waitMs);
-        if (ready <= 0) {
-            const int err = errno;
+    // in poll, never spinning) comes only when nothing is ready. Over TLS a ready socket may
+    // still hold only part of a record, so the wait repeats until a whole one is in.
+    TNetIOResult r;
+    for (;;) {
+        try {
+            r = holder_->Receive(in_.data() + old, block);
+        } catch (...) {
             in_.resize(old);
-            if (ready < 0) {
-                throw MakeSocketError(SocketCodeFromErrno(err));
-            }
+            throw;
+        }
+        if (r.kind != TNetIOResult::Kind::WantRead && r.kind != TNetIOResult::Kind::WantWrite)
+            break;
+        bool ready;
+        try {
+            ready = WaitReady(r.kind, waitMs);
+        } catch (...) {
+            in_.resize(old);
+            throw;
+        }
+        if (!ready) {
+            in_.resize(old);
             if (failOnTimeout) {
                 throw ENetReadTimeout("Read Timeout");
             }
             return false;
         }
-        do {
-            n = ::recv(fd, in_.data() + old, block, 0);
-        } while (n < 0 && errno == EINTR);
     }
-    const int recvErr = errno;
-    in_.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    if (n > 0) {
+    in_.resize(old + (r.kind == TNetIOResult::Kind::Data ? r.bytes : 0));
+    if (r.kind == TNetIOResult::Kind::Data) {
+        received_ += r.bytes;
         return true;
     }
-    if (n < 0) {
-        const int code = SocketCodeFromErrno(recvErr);
+    if (r.kind == TNetIOResult::Kind::Failed) {
+        const int code = r.code;
         if (!IsConnectionLostCode(code)) {
             throw MakeSocketError(code);
         }
         holder_->Close();
+        // A reset ends a TLS stream without its close alert.
+        closeUnannounced_ = holder_->Secure();
         if (Buffered() == 0) {
             closed_ = true;
             throw MakeSocketError(code);
         }
+    } else {
+        closeUnannounced_ = !r.announced;
     }
     NoteClosed();
     if (Buffered() == 0 && failOnClose) {
@@ -209,9 +226,9 @@ void TNetTCPConnection::MoveToSink(std::size_t n, std::string& sink) {
 void TNetTCPConnection::CheckReadable() {
     if (closed_)
         ThrowClosed();
-    if (!holder_)
+    if (!everOpened_)
         throw ENetNotConnected("Not Connected");
-    if (!holder_->Connected())
+    if (!holder_ || !holder_->Connected())
         ThrowClosed();
 }
 
@@ -285,6 +302,11 @@ void TNetTCPConnection::ReadUntilClose(std::string& sink, std::size_t maxBytes) 
         Fill(kDefaultWait, false, true);
         drain();
     }
+    if (closeUnannounced_) {
+        throw ENetTLSError(
+            "TLS close alert missing: the server closed without ending the session, so the "
+            "body may have been cut short");
+    }
 }
 
 void TNetTCPConnection::BeginWrite() {
@@ -312,45 +334,50 @@ void TNetTCPConnection::EndWrite() {
 }
 
 void TNetTCPConnection::CheckSendable() {
-    if (closed_ || (holder_ && !holder_->Connected())) {
+    if (closed_ || (everOpened_ && (!holder_ || !holder_->Connected()))) {
         if (holder_)
             holder_->Close();
         ThrowClosed();
     }
-    if (!holder_)
+    if (!everOpened_)
         throw ENetNotConnected("Not Connected");
 }
 
 void TNetTCPConnection::SendAll(std::string_view bytes) {
     CheckSendable();
     while (!bytes.empty()) {
-        ssize_t n = ::send(holder_->Handle(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0) {
-            NoteClosed();
-            ThrowClosed();
+        const TNetIOResult r = holder_->Send(bytes.data(), bytes.size());
+        switch (r.kind) {
+            case TNetIOResult::Kind::Data:
+                bytes.remove_prefix(r.bytes);
+                break;
+            case TNetIOResult::Kind::WantRead:
+            case TNetIOResult::Kind::WantWrite:
+                WaitReady(r.kind, -1);
+                break;
+            case TNetIOResult::Kind::Closed:
+                NoteClosed();
+                ThrowClosed();
+            case TNetIOResult::Kind::Failed:
+                if (IsConnectionLostCode(r.code))
+                    holder_->Close();
+                throw MakeSocketError(r.code);
         }
-        if (n < 0) {
-            int code = SocketCodeFromErrno(errno);
-            if (IsConnectionLostCode(code))
-                holder_->Close();
-            throw MakeSocketError(code);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
-void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
-    if (!holder_) {
-        holder_ = std::make_unique<TNetIOHandlerSocket>();
-    } else if (holder_->Connected()) {
+void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHandler* tls) {
+    if (holder_ && holder_->Connected()) {
         throw ENetAlreadyConnected("Already connected.");
     }
+    holder_.reset();
+    everOpened_ = true;
     in_.clear();
     inHead_ = 0;
     searched_ = 0;
     closed_ = false;
+    closeUnannounced_ = false;
+    received_ = 0;
 
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -386,11 +413,16 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
             throw MakeSocketError(SocketCodeFromErrno(err));
         }
     }
-    holder_->Attach(fd);
+    if (tls == nullptr) {
+        holder_ = std::make_unique<TNetIOHandlerSocket>(fd);
+        return;
+    }
+    // The handshake waits for the server as reads do.
+    holder_ = tls->Start(fd, host, ReadTimeout == 0 ? -1 : ReadTimeout);
 }
 
-void TNetTCPClient::OpenConnection(int /*timeout*/) {
-    OpenSocket(Host, Port);
+void TNetTCPClient::OpenConnection(int /*timeout*/, TNetTLSHandler* tls) {
+    OpenSocket(Host, Port, tls);
 }
 
 }  // namespace tovalin::net

@@ -9,24 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "net/net_io_handler.h"
+
 namespace tovalin::net {
 
 enum class TNetMaxLineAction { maException, maSplit };
 
-// Holds the socket handle and whether it is open.
-class TNetIOHandlerSocket {
-  public:
-    ~TNetIOHandlerSocket() { Close(); }
-    int Handle() const { return fd_; }
-    bool Connected() const { return fd_ >= 0; }
-    void Attach(int fd) { fd_ = fd; }
-    void Close();
-    // The platform's default send coalescing stays on; nothing turns it off.
-    bool UseNagle = true;
-
-  private:
-    int fd_ = -1;
-};
+class TNetTLSHandler;
 
 class TNetTCPConnection {
   public:
@@ -59,7 +48,8 @@ class TNetTCPConnection {
     // announced size that never arrives costs nothing.
     void ReadCounted(std::uint64_t n, std::string& sink);
     // Appends every byte until the server closes. Beyond maxBytes the read fails with
-    // ENetException rather than growing without bound.
+    // ENetException rather than growing without bound. Over TLS a close without the server's
+    // close alert fails with ENetTLSError: the end of such a body cannot be told from a cut.
     void ReadUntilClose(std::string& sink,
                         std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
@@ -67,11 +57,20 @@ class TNetTCPConnection {
     void WriteLine(std::string_view text);
     void EndWrite();
 
+    // Whether the last close lacked the close alert of its stream (TLS only).
+    bool CloseUnannounced() const { return closeUnannounced_; }
+
     std::size_t Buffered() const { return in_.size() - inHead_; }
+    // Every byte received since the connection was made, for telling whether a request that
+    // failed had any answer at all.
+    std::uint64_t ReceivedBytes() const { return received_; }
+    // Whether the open stream is TLS.
+    bool Secure() const { return holder_ && holder_->Secure(); }
 
   protected:
-    // Connects a fresh socket to host:port (the open of TNetTCPClient).
-    void OpenSocket(const std::string& host, int port);
+    // Connects a fresh socket to host:port (the open of TNetTCPClient); with a TLS handler the
+    // handshake follows before anything is sent.
+    void OpenSocket(const std::string& host, int port, TNetTLSHandler* tls = nullptr);
 
   private:
     static constexpr int kDefaultWait = -2;
@@ -84,9 +83,16 @@ class TNetTCPConnection {
     void CheckSendable();
     void SendAll(std::string_view bytes);
     void NoteClosed();
+    // Waits for the socket to be ready for what the handler asked; false when the wait passed.
+    bool WaitReady(TNetIOResult::Kind want, int waitMs);
 
-    std::unique_ptr<TNetIOHandlerSocket> holder_;
+    std::unique_ptr<TNetIOHandler> holder_;
+    bool everOpened_ = false;  // an open was tried since the last CloseConnection
     bool closed_ = false;
+    // The stream ended without the close the handler can vouch for (TLS without its close
+    // alert): what arrived until then may have been cut by someone between.
+    bool closeUnannounced_ = false;
+    std::uint64_t received_ = 0;
     std::string in_;
     std::size_t inHead_ = 0;
     std::size_t searched_ = 0;  // bytes after inHead_ already known to hold no LF
@@ -99,7 +105,8 @@ class TNetTCPClient : public TNetTCPConnection {
     std::string Host;
     int Port = 0;
     // timeout 0 (or -1): no limit of this program's own; the platform's connect limit applies.
-    void OpenConnection(int timeout = 0);
+    // With a TLS handler the connection speaks TLS to Host.
+    void OpenConnection(int timeout = 0, TNetTLSHandler* tls = nullptr);
 };
 
 }  // namespace tovalin::net

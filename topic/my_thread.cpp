@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/synchronize.h"
-#include "net/net_http.h"
+#include "net/net_reader_setup.h"
 #include "topic/topic_loader.h"
 
 std::atomic<int> TMyThread::running_{0};
@@ -43,6 +43,7 @@ void TMyThread::Execute() {
 
     // The client is created on this thread and serves every request of the load.
     TNetHTTP http;
+    ConfigureForReading(http);
     TTopicLoaderHooks hooks;
     hooks.ReadAddress = [&] {
         std::string address;

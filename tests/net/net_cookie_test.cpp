@@ -188,13 +188,13 @@ TEST(CookieStore, ExpiryDropsCookiesBeforeTheNextRequest) {
     ASSERT_EQ(1u, snap[0].second.size());
 }
 
-TEST(CookieStore, EmptyValuesAndSecureCookiesAreStoredButNeverSent) {
+TEST(CookieStore, EmptyValuesAreNeverSentAndSecureCookiesOnlyOverTLS) {
     TNetCookieManager m;
     m.StoreCookie("empty=; path=/", "h", "/");
     m.StoreCookie("s=1; path=/; secure", "h", "/");
     m.StoreCookie("noname; path=/", "h", "/");
     EXPECT_EQ("", m.CookieHeaderFor("h", "/", false));
-    EXPECT_EQ("", m.CookieHeaderFor("h", "/", true));
+    EXPECT_EQ("s=1", m.CookieHeaderFor("h", "/", true));
     EXPECT_EQ(3u, m.Snapshot()[0].second.size());
 }
 

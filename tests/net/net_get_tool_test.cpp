@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/net/net_test_servers.h"
+#include "tests/support/test_tls.h"
 
 namespace tovalin::test {
 namespace {
@@ -27,12 +28,13 @@ std::string Slurp(const std::string& path) {
     return s.str();
 }
 
-ToolRun RunTool(const std::string& args) {
+// `env` is put before the command ("NAME=value ...").
+ToolRun RunTool(const std::string& args, const std::string& env = "") {
     const std::string dir = ::testing::TempDir();
     const std::string out = dir + "tovalin_get_out_" + std::to_string(::getpid());
     const std::string err = dir + "tovalin_get_err_" + std::to_string(::getpid());
     const std::string command =
-        std::string(TOVALIN_GET_PATH) + " " + args + " >" + out + " 2>" + err;
+        env + " " + std::string(TOVALIN_GET_PATH) + " " + args + " >" + out + " 2>" + err;
     const int raw = std::system(command.c_str());
     ToolRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
     std::remove(out.c_str());
@@ -70,6 +72,35 @@ TEST(GetTool, ReportsSocketErrors) {
     ToolRun r = RunTool("http://127.0.0.1:" + std::to_string(closedPort) + "/");
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("ENetSocketError: Socket Error # 10061\r\nConnection refused.\n", r.err);
+}
+
+TEST(GetTool, ReadsHttpsOnlyFromAServerItsTrustStoreVouchesFor) {
+    TestCA ca;
+    LoopbackServer server(SiteHandler({{"/x", HttpResponseWithLength(200, {}, "secret\n")}}), 10s,
+                          MakeServerContext(ca.Issue("site", {{}, {"127.0.0.1"}})));
+    ToolRun trusted = RunTool(server.Url("/x"), "SSL_CERT_FILE=" + ca.CertFile());
+    EXPECT_EQ(0, trusted.status) << trusted.err;
+    EXPECT_EQ("secret\n", trusted.out);
+    ToolRun untrusted = RunTool(server.Url("/x"));
+    EXPECT_EQ(1, untrusted.status);
+    EXPECT_EQ("", untrusted.out);
+    EXPECT_EQ(0u, untrusted.err.find("ENetTLSCertificateError: TLS certificate of 127.0.0.1 "
+                                     "refused: untrusted chain"))
+        << untrusted.err;
+}
+
+TEST(GetTool, FollowsRedirectsOnlyWithLocation) {
+    LoopbackServer server(
+        SiteHandler({{"/old", HttpResponseWithLength(301, {{"Location", "/new"}}, "")},
+                     {"/new", HttpResponseWithLength(200, {}, "moved here\n")}}));
+    for (const char* flag : {"-L", "--location"}) {
+        ToolRun r = RunTool(std::string(flag) + " " + server.Url("/old"));
+        EXPECT_EQ(0, r.status) << flag << ": " << r.err;
+        EXPECT_EQ("moved here\n", r.out) << flag;
+    }
+    ToolRun plain = RunTool(server.Url("/old"));
+    EXPECT_EQ(1, plain.status);
+    EXPECT_EQ("ENetHTTPProtocolException: HTTP/1.1 301 Moved Permanently\n", plain.err);
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +20,9 @@ namespace {
 // Waits are cut into slices so a stopping server is noticed quickly.
 constexpr int kSliceMs = 20;
 constexpr std::size_t kMaxHeadBytes = 1 << 20;  // a runaway client cannot grow a head forever
+// A TLS session reads and writes whole records on a blocking socket; this bounds each such wait
+// (and the handshake) so a silent client cannot hold a server thread.
+constexpr int kTlsIoWaitSeconds = 5;
 
 // Polls at least once, so a zero wait still reports bytes or a close that are already there.
 bool WaitReadable(int fd, std::chrono::milliseconds wait, const std::atomic<bool>& stopping) {
@@ -73,6 +80,28 @@ ServerConnection::~ServerConnection() {
     Close();
 }
 
+long ServerConnection::ReceiveSome(char* buffer, std::size_t size) {
+    if (ssl_ == nullptr)
+        return ::recv(fd_, buffer, size, 0);
+    std::size_t n = 0;
+    if (SSL_read_ex(ssl_, buffer, size, &n) == 1)
+        return static_cast<long>(n);
+    ERR_clear_error();
+    return 0;
+}
+
+bool ServerConnection::Pending() const {
+    return ssl_ != nullptr && SSL_pending(ssl_) > 0;
+}
+
+void ServerConnection::DropTls() {
+    if (ssl_ != nullptr) {
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+        ERR_clear_error();
+    }
+}
+
 bool ServerConnection::Stopping() const {
     return server_.Stopping();
 }
@@ -91,10 +120,10 @@ std::string ServerConnection::ReadRequestHead(std::chrono::milliseconds wait) {
             return "";
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (!WaitReadable(fd_, left, server_.stopping_))
+        if (!Pending() && !WaitReadable(fd_, left, server_.stopping_))
             return "";
         char buf[4096];
-        ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+        long n = ReceiveSome(buf, sizeof buf);
         if (n <= 0)
             return "";
         pending_.append(buf, static_cast<std::size_t>(n));
@@ -107,10 +136,10 @@ bool ServerConnection::WaitForPeerClose(std::chrono::milliseconds wait) {
     while (fd_ >= 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (!WaitReadable(fd_, left, server_.stopping_))
+        if (!Pending() && !WaitReadable(fd_, left, server_.stopping_))
             return false;
         char buf[4096];
-        ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+        long n = ReceiveSome(buf, sizeof buf);
         if (n <= 0)
             return true;
         if (pending_.size() < kMaxHeadBytes)
@@ -121,6 +150,15 @@ bool ServerConnection::WaitForPeerClose(std::chrono::milliseconds wait) {
 
 bool ServerConnection::Send(std::string_view bytes) {
     while (fd_ >= 0 && !bytes.empty()) {
+        if (ssl_ != nullptr) {
+            std::size_t n = 0;
+            if (SSL_write_ex(ssl_, bytes.data(), bytes.size(), &n) != 1) {
+                ERR_clear_error();
+                return false;
+            }
+            bytes.remove_prefix(n);
+            continue;
+        }
         ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -160,6 +198,13 @@ void ServerConnection::Pause(std::chrono::milliseconds d) {
 }
 
 void ServerConnection::Close() {
+    if (ssl_ != nullptr && fd_ >= 0)
+        SSL_shutdown(ssl_);
+    CloseWithoutAlert();
+}
+
+void ServerConnection::CloseWithoutAlert() {
+    DropTls();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -167,6 +212,7 @@ void ServerConnection::Close() {
 }
 
 void ServerConnection::Reset() {
+    DropTls();
     if (fd_ >= 0) {
         linger l{1, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
@@ -174,8 +220,13 @@ void ServerConnection::Reset() {
     }
 }
 
-LoopbackServer::LoopbackServer(Handler handler, std::chrono::milliseconds idleLimit)
-    : handler_(std::move(handler)), idleLimit_(idleLimit) {
+LoopbackServer::LoopbackServer(Handler handler, std::chrono::milliseconds idleLimit,
+                               std::shared_ptr<ssl_ctx_st> tls)
+    : handler_(std::move(handler)), idleLimit_(idleLimit), tls_(std::move(tls)) {
+    // A TLS session writes through the plain socket calls, which raise SIGPIPE when the client
+    // has gone; the test process must see a failed write instead.
+    if (tls_)
+        ::signal(SIGPIPE, SIG_IGN);
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listenFd_ < 0)
         throw std::runtime_error("loopback server: socket failed");
@@ -229,6 +280,10 @@ void LoopbackServer::AcceptLoop() {
         std::lock_guard lock(mutex_);
         workers_.emplace_back([this, fd] {
             ServerConnection conn(fd, *this);
+            if (tls_ && !conn.StartTls(tls_.get())) {
+                failedHandshakes_.fetch_add(1);
+                return;
+            }
             try {
                 handler_(conn);
             } catch (...) {
@@ -265,8 +320,21 @@ bool LoopbackServer::WaitForRequests(std::size_t n, std::chrono::milliseconds wa
     return true;
 }
 
+bool ServerConnection::StartTls(ssl_ctx_st* ctx) {
+    timeval wait{kTlsIoWaitSeconds, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    ssl_ = SSL_new(ctx);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1 || SSL_accept(ssl_) != 1) {
+        CloseWithoutAlert();
+        return false;
+    }
+    return true;
+}
+
 std::string LoopbackServer::Url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           std::string(path);
 }
 
 std::string HttpResponse(int status, const HeaderFields& headers, std::string_view body) {

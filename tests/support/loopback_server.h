@@ -17,6 +17,9 @@
 #include <utility>
 #include <vector>
 
+struct ssl_ctx_st;
+struct ssl_st;
+
 namespace tovalin::test {
 
 using namespace std::chrono_literals;
@@ -45,13 +48,26 @@ class ServerConnection {
     // Sleeps up to `d`, returning early when the server is stopping.
     void Pause(std::chrono::milliseconds d);
 
+    // An orderly close; over TLS the close alert goes first.
     void Close();
+    // Over TLS: the TCP close alone, without the close alert (a cut). Plain: as Close.
+    void CloseWithoutAlert();
     // Aborts the connection: the peer sees a reset instead of an orderly close.
     void Reset();
     bool Stopping() const;
 
   private:
+    friend class LoopbackServer;
+    // The server side of a TLS handshake; false (connection closed) when it fails.
+    bool StartTls(ssl_ctx_st* ctx);
+    // One receive (TLS or plain) after the socket was seen readable; <= 0 on close or error.
+    long ReceiveSome(char* buffer, std::size_t size);
+    // Whether bytes are ready without waiting (TLS may hold a decrypted record already).
+    bool Pending() const;
+    void DropTls();
+
     int fd_;
+    ssl_st* ssl_ = nullptr;
     LoopbackServer& server_;
     std::string pending_;  // received bytes not yet returned as a head
 };
@@ -60,14 +76,16 @@ class LoopbackServer {
   public:
     using Handler = std::function<void(ServerConnection&)>;
 
-    // Without any connection for `idleLimit` the server stops accepting.
-    explicit LoopbackServer(Handler handler, std::chrono::milliseconds idleLimit = 10s);
+    // Without any connection for `idleLimit` the server stops accepting. With a TLS context each
+    // connection is a TLS server session (the handler runs once its handshake succeeded).
+    explicit LoopbackServer(Handler handler, std::chrono::milliseconds idleLimit = 10s,
+                            std::shared_ptr<ssl_ctx_st> tls = nullptr);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::uint16_t port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by `path`.
+    // "http://127.0.0.1:<port>" (https with TLS) followed by `path`.
     std::string Url(std::string_view path = "/") const;
 
     std::vector<std::string> Requests() const;  // every head received, in arrival order
@@ -75,6 +93,8 @@ class LoopbackServer {
     // Waits until at least n heads have been received; false when the wait passes first.
     bool WaitForRequests(std::size_t n, std::chrono::milliseconds wait = 5s) const;
     int Connections() const { return connections_.load(); }
+    // Connections whose TLS handshake failed (the handler did not run for them).
+    int FailedHandshakes() const { return failedHandshakes_.load(); }
 
     void Stop();
     bool Stopping() const { return stopping_.load(); }
@@ -90,6 +110,8 @@ class LoopbackServer {
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
+    std::atomic<int> failedHandshakes_{0};
+    std::shared_ptr<ssl_ctx_st> tls_;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
     std::vector<std::thread> workers_;

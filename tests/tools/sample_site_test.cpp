@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "announce/announcement_page.h"
-#include "net/net_http.h"
+#include "net/net_reader_setup.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/test_tls.h"
 #include "tests/tools/raw_http.h"
 #include "tests/tools/site_process.h"
 #include "tools/sample-site/announce_page.h"
@@ -162,6 +164,43 @@ TEST_P(SampleTopicReading, ProgramsOwnClientReadsTheSameTopic) {
         got.posts.push_back(Trimmed(post));
     }
     ExpectStarterPostsOnly(got, topic);
+}
+
+// The reader's client, as the window and the export set it up, given a plain address that
+// redirects to the site served over https with a private authority.
+TEST(SampleSiteTls, ReaderClientFollowsARedirectToHttpsAndReadsTheWholeTopic) {
+    TestCA ca;
+    const TestCertificate cert = ca.Issue("site", {{"localhost"}, {"127.0.0.1"}});
+    SampleSiteProcess site({"--tls-cert", cert.certFile, "--tls-key", cert.keyFile});
+    ASSERT_EQ(0u, site.Base().rfind("https://", 0));
+    LoopbackServer redirector([&site](ServerConnection& c) {
+        for (std::string head; !(head = c.ReadRequestHead()).empty();) {
+            c.Send(HttpResponseWithLength(301, {{"Location", site.Url(RequestTarget(head))}}, ""));
+        }
+    });
+    const SampleTopic topic(TopicShape{kSampleTopicId, 12, 20, ""}, site.Base());
+    const std::string start = redirector.Url(topic.PageAddress(0).substr(site.Base().size()));
+
+    TrustOnly trust(ca.CertFile());
+    TNetHTTP http;
+    ConfigureForReading(http);
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [&] { return start; };
+    TTopicLoader loader([&http](const std::string& a) { return http.Get(a); }, hooks);
+    loader.Execute();
+    LoadResult got{loader.OwnStarterName(),
+                   loader.OwnStarterUrl(),
+                   loader.FirstPost,
+                   {},
+                   loader.PagesFetched()};
+    for (const std::string& post : loader.WorkerPosts->Snapshot()) {
+        got.posts.push_back(Trimmed(post));
+    }
+    ASSERT_FALSE(got.pages.empty());
+    EXPECT_EQ(start, got.pages[0]);
+    got.pages[0] = topic.PageAddress(0);  // the later pages are the site's own https links
+    ExpectStarterPostsOnly(got, topic);
+    EXPECT_EQ(1, http.IOHandler->Handshakes()) << "one TLS connection for the whole topic";
 }
 
 TEST(SampleSite, BigTopicTakesItsShapeFromTheOptions) {

@@ -71,7 +71,8 @@ SampleSiteProcess::SampleSiteProcess(std::vector<std::string> args) {
         line += c;
     }
     ::close(out[0]);
-    const std::string prefix = "http://127.0.0.1:";
+    scheme_ = line.rfind("https:", 0) == 0 ? "https" : "http";
+    const std::string prefix = scheme_ + "://127.0.0.1:";
     if (line.rfind(prefix, 0) != 0) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
@@ -89,7 +90,7 @@ SampleSiteProcess::~SampleSiteProcess() {
 }
 
 std::string SampleSiteProcess::Base() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return scheme_ + "://127.0.0.1:" + std::to_string(port_);
 }
 
 std::optional<int> SampleSiteProcess::WaitForExit(std::chrono::milliseconds wait) {

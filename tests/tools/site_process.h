@@ -21,7 +21,7 @@ class SampleSiteProcess {
     SampleSiteProcess& operator=(const SampleSiteProcess&) = delete;
 
     int Port() const { return port_; }
-    // "http://127.0.0.1:PORT", without a trailing slash.
+    // "http://127.0.0.1:PORT" (https when serving TLS), without a trailing slash.
     std::string Base() const;
     std::string Url(const std::string& path) const { return Base() + path; }
     pid_t Pid() const { return pid_; }
@@ -35,6 +35,7 @@ class SampleSiteProcess {
   private:
     pid_t pid_ = -1;
     int port_ = 0;
+    std::string scheme_ = "http";
     bool reaped_ = false;
 };
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/net_http.h"
+#include "net/net_reader_setup.h"
 #include "tools/export/topic_export.h"
 
 namespace {
@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
 
     // One client for the whole topic, so its cookies and its connection carry over.
     TNetHTTP http;
+    ConfigureForReading(http);
     const TTopicExport topic = ExportTopic(
         *url, [&http](const std::string& address) { return http.Get(address); }, progress);
     if (showProgress) {

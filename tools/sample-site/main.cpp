@@ -1,16 +1,20 @@
 // tovalin-sample-site: serves generated topics and an announcement page on 127.0.0.1 for the
-// offline demo, the tests and the benchmarks. The first line on standard output is the base
-// address, so a script can start it on port 0 and read where it listens.
+// offline demo, the tests and the benchmarks (over https with --tls-cert and --tls-key). The first
+// line on standard output is the base address, so a script can start it on port 0 and read where it
+// listens.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "tools/sample-site/sample_site.h"
 #include "tools/sample-site/site_options.h"
 #include "tools/sample-site/site_server.h"
+#include "tools/sample-site/site_tls.h"
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -26,7 +30,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        SiteListener listener(options->port);
+        std::shared_ptr<const SiteTls> tls;
+        if (!options->tlsCert.empty()) {
+            tls = std::make_shared<SiteTls>(options->tlsCert, options->tlsKey);
+            // TLS writes through plain socket calls; a client that has gone must fail the
+            // write, not end the site.
+            ::signal(SIGPIPE, SIG_IGN);
+        }
+        SiteListener listener(options->port, tls);
         SampleSite site(*options, listener.BaseAddress());
         std::printf("%s/\n", listener.BaseAddress().c_str());
         std::fflush(stdout);

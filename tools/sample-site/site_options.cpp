@@ -29,8 +29,10 @@ const char* SiteUsage() {
            "                           [--chunked] [--close-early] [--require-cookie] [--delay-ms "
            "MS]\n"
            "                           [--pages N] [--replies-per-page M]\n"
+           "                           [--tls-cert FILE --tls-key FILE]\n"
            "Serves generated topics and an announcement page on 127.0.0.1 and prints its base\n"
-           "address (http://127.0.0.1:PORT/) as the first line of standard output.\n"
+           "address (http://127.0.0.1:PORT/) as the first line of standard output. With a TLS\n"
+           "certificate chain and key (PEM) it serves https instead (https://127.0.0.1:PORT/).\n"
            "  /group/topic/1001/            the sample topic (12 pages)\n"
            "  /group/topic/2001/            the big topic (--pages x --replies-per-page)\n"
            "  /blog/post/announce.html      the announcement page (version 1.1: update offered)\n"
@@ -67,6 +69,14 @@ std::optional<SiteOptions> ParseSiteOptions(int argc, char** argv, std::string& 
             options.requireCookie = true;
             continue;
         }
+        if (arg == "--tls-cert" || arg == "--tls-key") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                error = arg + " needs a file";
+                return std::nullopt;
+            }
+            (arg == "--tls-cert" ? options.tlsCert : options.tlsKey) = argv[++i];
+            continue;
+        }
         bool known = false;
         for (const NumberOption& number : numbers) {
             if (arg != number.name) {
@@ -84,6 +94,10 @@ std::optional<SiteOptions> ParseSiteOptions(int argc, char** argv, std::string& 
             error = "unknown option: " + arg;
             return std::nullopt;
         }
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
     }
     return options;
 }

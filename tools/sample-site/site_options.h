@@ -16,6 +16,9 @@ struct SiteOptions {
     int delayMs = 0;             // later topic pages are answered only after this wait (ms)
     int bigPages = 200;          // shape of the generated big topic (topic 2001)
     int bigRepliesPerPage = 100;
+    // Both set: serve https with this certificate chain and key (PEM files); else plain http.
+    std::string tlsCert;
+    std::string tlsKey;
 };
 
 // Parses argv; on a bad or unknown option returns nothing and writes the reason to `error`.

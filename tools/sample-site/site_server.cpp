@@ -18,6 +18,7 @@
 
 #include "tools/sample-site/http_exchange.h"
 #include "tools/sample-site/sample_site.h"
+#include "tools/sample-site/site_tls.h"
 
 namespace {
 
@@ -44,61 +45,40 @@ long long NowMillis() {
         .count();
 }
 
-bool SendAll(int fd, const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Reads more bytes into `buffer`; false on close, error or idle timeout.
-bool ReadMore(int fd, std::string& buffer) {
-    char block[16384];
-    for (;;) {
-        const ssize_t n = ::recv(fd, block, sizeof block, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        buffer.append(block, static_cast<size_t>(n));
-        return true;
-    }
-}
-
-void Refuse(int fd, int status) {
+void Refuse(const SiteStream& stream, int status) {
     SiteResponse response;
     response.status = status;
     response.contentType = "text/plain; charset=utf-8";
     response.body = std::string(ReasonPhrase(status)) + "\n";
     response.close = true;
-    SendAll(fd, SerializeResponse(response, false, false));
+    stream.SendAll(SerializeResponse(response, false, false));
 }
 
-void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
+void ServeConnection(int fd, SampleSite& site, const SiteOptions& options, const SiteTls* tls) {
     timeval idle{kConnectionIdleSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    SiteStream stream{fd, nullptr};
+    if (tls != nullptr && (stream.ssl = tls->Accept(fd)) == nullptr) {
+        return;
+    }
+    // Every way out of the exchange loop ends the TLS session properly.
+    struct End {
+        SiteStream& stream;
+        ~End() { stream.EndTls(); }
+    } end{stream};
 
     std::string buffer;
     for (;;) {
         size_t headEnd;
         while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
             if (buffer.size() > kMaxRequestHead) {
-                Refuse(fd, 431);
+                Refuse(stream, 431);
                 return;
             }
-            if (!ReadMore(fd, buffer)) {
+            if (!stream.ReadMore(buffer)) {
                 return;
             }
         }
@@ -106,7 +86,7 @@ void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
         const auto request = ParseRequestHead(std::string_view(buffer).substr(0, headEnd));
         buffer.erase(0, headEnd + 4);
         if (!request) {
-            Refuse(fd, 400);
+            Refuse(stream, 400);
             return;
         }
         const std::string length = request->Header("content-length");
@@ -114,11 +94,11 @@ void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
             char* end = nullptr;
             const long bodySize = std::strtol(length.c_str(), &end, 10);
             if (*end != '\0' || bodySize < 0 || bodySize > kMaxRequestBody) {
-                Refuse(fd, 413);
+                Refuse(stream, 413);
                 return;
             }
             while (buffer.size() < static_cast<size_t>(bodySize)) {
-                if (!ReadMore(fd, buffer)) {
+                if (!stream.ReadMore(buffer)) {
                     return;
                 }
             }
@@ -128,7 +108,8 @@ void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
         if (!request->WantsKeepAlive()) {
             response.close = true;
         }
-        if (!SendAll(fd, SerializeResponse(response, options.chunked, request->method == "HEAD"))) {
+        if (!stream.SendAll(
+                SerializeResponse(response, options.chunked, request->method == "HEAD"))) {
             return;
         }
         lastActivity = NowMillis();
@@ -142,7 +123,7 @@ void ServeConnection(int fd, SampleSite& site, const SiteOptions& options) {
 
 }  // namespace
 
-SiteListener::SiteListener(int port) {
+SiteListener::SiteListener(int port, std::shared_ptr<const SiteTls> tls) : tls_(std::move(tls)) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
         throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
@@ -172,7 +153,7 @@ SiteListener::~SiteListener() {
 }
 
 std::string SiteListener::BaseAddress() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_);
 }
 
 void SiteListener::Serve(SampleSite& site, const SiteOptions& options) {
@@ -199,8 +180,8 @@ void SiteListener::Serve(SampleSite& site, const SiteOptions& options) {
             continue;
         }
         ++openConnections;
-        std::thread([client, &site, &options] {
-            ServeConnection(client, site, options);
+        std::thread([client, &site, &options, tls = tls_.get()] {
+            ServeConnection(client, site, options, tls);
             ::close(client);
             --openConnections;
         }).detach();
