@@ -5,6 +5,7 @@
 // "Cut T just past M" means T := trim(from(T, pos(M, T) + length of M)). When M is absent this
 // keeps T from the position equal to M's length, which is what the site's reader has always done.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,40 @@ std::string ReplyKey(std::string_view starterName, std::string_view suffix);
 // meanwhile. Returns what is left of t, where the search for the next-page link goes on.
 std::string_view CutReplies(std::string_view t, const std::function<std::string()>& replyKey,
                             const std::function<void(std::string_view)>& append);
+
+// What the fragments cut from one page may total, as a multiple of the page's size. The replies of
+// a real page are disjoint pieces of it and total less than the page; only markup that repeats the
+// reply key before one operation marker makes them overlap, and then their total grows with the
+// square of the page (a 104 KB page gave 224 MB of posts). Four pages' worth leaves every honest
+// page whole and keeps what a hostile page can make the load write within a small multiple of it.
+inline constexpr std::size_t kMaxFragmentBytesPerPageByte = 4;
+
+// Counts the fragments cut from one page against that bound. Once a fragment would go past it,
+// that fragment and every later one of the page are refused, so a page's posts stay a prefix of
+// what it gives.
+class TFragmentBudget {
+  public:
+    explicit TFragmentBudget(std::size_t pageSize)
+        : limit_(pageSize * kMaxFragmentBytesPerPageByte) {}
+
+    // True when the fragment still fits and is counted; false from the first one that does not.
+    bool Take(std::size_t fragmentSize) {
+        if (exceeded_ || fragmentSize > limit_ - taken_) {
+            exceeded_ = true;
+            return false;
+        }
+        taken_ += fragmentSize;
+        return true;
+    }
+
+    // True once a fragment of this page has been refused.
+    bool Exceeded() const { return exceeded_; }
+
+  private:
+    std::size_t limit_;
+    std::size_t taken_ = 0;
+    bool exceeded_ = false;
+};
 
 // The next page's address from what is left of a page after its replies, or the empty text when
 // the topic ends here (no next-page element, no address, or the last page's label).

@@ -96,8 +96,26 @@ void TTopicLoader::Execute() {
     };
     // Fragments are copied while what a page gives stays within the page's own size; past that
     // they overlap (many replies before one operation marker) and are kept as slices of the page.
+    // Past the budget the page is malformed: its remaining fragments are dropped and it is named
+    // once. The cutting itself goes on, so the next-page link is found where it always was.
     std::size_t copiedFromPage = 0;
+    TFragmentBudget budget(page->size());
+    std::string pageAddress = pagesFetched_.empty() ? std::string() : pagesFetched_.back();
     const std::function<void(std::string_view)> append = [&](std::string_view fragment) {
+        const bool alreadyMalformed = budget.Exceeded();
+        if (!budget.Take(fragment.size())) {
+            if (!alreadyMalformed) {
+                pagesMalformed_.push_back(pageAddress);
+                if (hooks_.PageMalformed) {
+                    try {
+                        hooks_.PageMalformed(pageAddress);
+                    } catch (...) {
+                        // Telling about it must not end the load.
+                    }
+                }
+            }
+            return;
+        }
         if (copiedFromPage + fragment.size() <= page->size()) {
             copiedFromPage += fragment.size();
             WorkerPosts->Add(std::string(fragment));
@@ -116,6 +134,8 @@ void TTopicLoader::Execute() {
         }
         page = std::make_shared<const std::string>(FetchPage([&next] { return next; }));
         copiedFromPage = 0;
+        budget = TFragmentBudget(page->size());
+        pageAddress = next;
         t = CutReplies(*page, replyKey, append);
         Publish();
     }

@@ -8,6 +8,7 @@
 
 #include "view/markup_guard.h"
 #include "view/navigation_policy.h"
+#include "view/subresource_filter.h"
 
 namespace {
 
@@ -114,6 +115,8 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     view_ = new QWebEngineView(this);
     page_ = new Page(this, view_);
+    // Made after the page, so freed after it: only pictures go to the network.
+    page_->setUrlRequestInterceptor(new TSubresourceFilter(this));
     QWebEngineSettings* settings = page_->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
@@ -155,7 +158,7 @@ void TWebBrowser::Refresh() {
 }
 
 void TWebBrowser::showMarkup(const QString& markup) {
-    const QString page = DisarmHttpEquiv(markup);
+    const QString page = DisarmPosters(DisarmHttpEquiv(markup));
     if (page.toUtf8().toPercentEncoding().size() > kMaxPageBytes) {
         throw EOleError("The page is too large for the HTML view");
     }

@@ -1,5 +1,6 @@
 // The announcement parse: any page gives whole records (title and address) whose texts stand in
-// the page as they are, and at most one record per title marker.
+// the page as they are, at most one record per title marker, and exactly what the first-written
+// parse (kept as the reference) gives, cut to the bound on what the texts may total.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "announce/announcement_page.h"
+#include "tests/announce/announcement_page_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);
@@ -28,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (a.items.size() > kLatestVersionItem ? a.latestVersion != a.items[kLatestVersionItem]
                                             : !a.latestVersion.empty())
+        std::abort();
+    if (a.items != reference::WithinBound(reference::ParseAnnouncementPage(body), body.size()))
         std::abort();
     return 0;
 }

@@ -5,6 +5,7 @@
 //
 // Input: pages separated by "\n====\n". The first page answers the address "start"; every
 // later page begins with its address on a line of its own. Unknown addresses fail.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -63,8 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (loader.PagesFetched().size() > site.size())
         std::abort();
-    for (const std::string& post : loader.WorkerPosts->Snapshot()) {
+    // No post is longer than a page, and what the pages give stays within four times their size
+    // (each address answers once, so the fetched pages hold at most the input).
+    std::size_t written = 0;
+    for (const std::string_view post : loader.WorkerPosts->Views()) {
         if (post.size() > size)
+            std::abort();
+        written += post.size();
+    }
+    if (written > 4 * size)
+        std::abort();
+    // Only pages that were fetched can be cut short.
+    for (const std::string& address : loader.PagesMalformed()) {
+        if (std::find(loader.PagesFetched().begin(), loader.PagesFetched().end(), address) ==
+            loader.PagesFetched().end())
             std::abort();
     }
     return 0;

@@ -170,4 +170,33 @@ TEST(TopicCutting, HostileRepliesStayLinear) {
     EXPECT_GT(count, 0u);
 }
 
+TEST(TopicCutting, FragmentBudgetKeepsAPrefixWithinFourPages) {
+    struct TBudgetCase {
+        const char* label;
+        std::size_t pageSize;
+        std::vector<std::size_t> fragments;
+        std::vector<bool> taken;
+    };
+    const TBudgetCase cases[] = {
+        {"exactly four pages fit", 10, {10, 10, 10, 10}, {true, true, true, true}},
+        {"one byte past four pages", 10, {10, 10, 10, 11}, {true, true, true, false}},
+        {"after the first refusal even empty fragments go",
+         10,
+         {35, 6, 0, 1},
+         {true, false, false, false}},
+        {"empty fragments cost nothing", 1, {0, 0, 4, 0, 1}, {true, true, true, true, false}},
+        {"an empty page takes empty fragments only", 0, {0, 1, 0}, {true, false, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TFragmentBudget budget(c.pageSize);
+        std::vector<bool> taken;
+        for (const std::size_t size : c.fragments) {
+            taken.push_back(budget.Take(size));
+        }
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_EQ(budget.Exceeded(), taken.back() == false);
+    }
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "tests/topic/topic_page.h"
 #include "topic/starter_values.h"
+#include "topic/topic_cutting.h"
 
 namespace {
 
@@ -261,6 +262,100 @@ TEST(TopicLoader, LoadsAtOnceShareWholeStarterValues) {
     EXPECT_EQ(siteB.requests.size(), 300u);
     // Each load collected under whichever name was current; neither lost its pages.
     EXPECT_GT(postsA + postsB, 0);
+}
+
+// A page that repeats the reply key before one operation marker: every fragment runs on to that
+// marker, so the fragments overlap and their total grows with the square of the replies.
+std::string OverlappingReplies(const std::string& key, int replies) {
+    std::string body;
+    for (int i = 0; i < replies; ++i) {
+        body += "<h4>" + key + "sig)</h4></div>r" + std::to_string(i) + " ";
+    }
+    return body + "<div class=\"operation_div\"></div>";
+}
+
+// What the unbounded cutting gives a page, for judging which prefix the load kept.
+std::vector<std::string_view> AllFragments(const std::string& page, const std::string& key) {
+    std::vector<std::string_view> all;
+    CutReplies(
+        page, [&] { return key; }, [&](std::string_view f) { all.push_back(f); });
+    return all;
+}
+
+// The longest prefix of the fragments that totals at most four times the page.
+std::vector<std::string> PrefixWithinFourPages(const std::vector<std::string_view>& all,
+                                               std::size_t pageSize) {
+    std::vector<std::string> kept;
+    std::size_t total = 0;
+    for (const std::string_view f : all) {
+        total += f.size();
+        if (total > 4 * pageSize) {
+            break;
+        }
+        kept.emplace_back(f);
+    }
+    return kept;
+}
+
+TEST(TopicLoader, APageGivingMoreThanFourTimesItsSizeIsCutShortAndNamed) {
+    TFakeSite site;
+    site.pages["http://s/t/m"] = FirstPage("Ivy", "http://s/t/m?p=2");
+    site.pages["http://s/t/m?p=2"] =
+        Page(OverlappingReplies("Ivy</a> (", 1500) + Next("http://s/t/m?p=3"));
+    site.pages["http://s/t/m?p=3"] = LaterPage("Ivy", "p3", "");
+    std::vector<std::string> told;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("http://s/t/m"); };
+    hooks.PageMalformed = [&](const std::string& address) {
+        told.push_back(address);
+        throw std::runtime_error("status line gone");  // ignored like the other hooks
+    };
+    TTopicLoader loader([&site](const std::string& a) { return site.Get(a); }, hooks);
+    loader.Execute();
+
+    const std::string& hostile = site.pages["http://s/t/m?p=2"];
+    const std::vector<std::string_view> all = AllFragments(hostile, "Ivy</a> (");
+    const std::vector<std::string> kept = PrefixWithinFourPages(all, hostile.size());
+    ASSERT_EQ(all.size(), 1500u);
+    ASSERT_GT(kept.size(), 1u);
+    ASSERT_LT(kept.size(), all.size());
+
+    std::vector<std::string> expected{"p1a\n", "p1b\n"};
+    expected.insert(expected.end(), kept.begin(), kept.end());
+    expected.push_back("p3\n");  // the page after the malformed one is read whole
+    EXPECT_EQ(loader.WorkerPosts->Snapshot(), expected);
+    EXPECT_EQ(told, (std::vector<std::string>{"http://s/t/m?p=2"}));
+    EXPECT_EQ(loader.PagesMalformed(), told);
+    EXPECT_TRUE(loader.PagesGivenUp().empty());
+}
+
+TEST(TopicLoader, AMalformedFirstPageIsNamedByTheAddressFetched) {
+    TFakeSite site;
+    site.pages["http://s/t/n"] = Page(Starter("http://s/people/1/", "Jo") + Opening("o") +
+                                      OverlappingReplies("Jo</a> (", 300));
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("  http://s/t/n\n"); };
+    TTopicLoader loader([&site](const std::string& a) { return site.Get(a); }, hooks);
+    loader.Execute();
+    EXPECT_EQ(loader.PagesMalformed(), (std::vector<std::string>{"http://s/t/n"}));
+    const std::string& page = site.pages["http://s/t/n"];
+    EXPECT_EQ(loader.WorkerPosts->Snapshot(),
+              PrefixWithinFourPages(AllFragments(page, "Jo</a> ("), page.size()));
+}
+
+TEST(TopicLoader, WellFormedPagesAreNeverMalformed) {
+    // Replies of a real page are disjoint pieces of it, however many there are on one page.
+    TFakeSite site;
+    std::string body = Starter("http://s/people/1/", "Kim") + Opening("o");
+    std::vector<std::string> posts;
+    for (int i = 0; i < 500; ++i) {
+        posts.push_back(std::string(i % 7 == 0 ? 4000 : 1, 'x') + std::to_string(i) + "\n");
+        body += Reply("Kim", posts.back().substr(0, posts.back().size() - 1));
+    }
+    site.pages["http://s/t/k"] = Page(body);
+    const TLoadRecord r = Load(site, [] { return std::string("http://s/t/k"); });
+    EXPECT_TRUE(r.loader->PagesMalformed().empty());
+    EXPECT_EQ(r.published->Snapshot(), posts);
 }
 
 }  // namespace
