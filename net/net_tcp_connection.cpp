@@ -89,6 +89,10 @@ int FinishInterruptedConnect(int fd) {
 
 void TNetIOHandlerSocket::Close() {
     if (fd_ >= 0) {
+        if (Gate != nullptr) {
+            const std::lock_guard<std::mutex> lock(Gate->Lock);
+            Gate->Fd = -1;
+        }
         ::close(fd_);
         fd_ = -1;
     }
@@ -101,6 +105,14 @@ TNetTCPConnection::TNetTCPConnection() {
 TNetTCPConnection::~TNetTCPConnection() {
     holder_.reset();
     TNetSocketLayer::Release();
+}
+
+void TNetTCPConnection::Abort() {
+    const std::lock_guard<std::mutex> lock(gate_.Lock);
+    gate_.Aborted = true;
+    if (gate_.Fd >= 0) {
+        ::shutdown(gate_.Fd, SHUT_RDWR);
+    }
 }
 
 void TNetTCPConnection::CloseConnection() {
@@ -344,6 +356,7 @@ void TNetTCPConnection::SendAll(std::string_view bytes) {
 void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
     if (!holder_) {
         holder_ = std::make_unique<TNetIOHandlerSocket>();
+        holder_->Gate = &gate_;
     } else if (holder_->Connected()) {
         throw ENetAlreadyConnected("Already connected.");
     }
@@ -386,6 +399,12 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
             throw MakeSocketError(SocketCodeFromErrno(err));
         }
     }
+    const std::lock_guard<std::mutex> lock(gate_.Lock);
+    if (gate_.Aborted) {
+        ::close(fd);
+        throw ENetTCPConnectionError("Connection aborted.");
+    }
+    gate_.Fd = fd;
     holder_->Attach(fd);
 }
 

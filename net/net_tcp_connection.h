@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,19 @@ namespace tovalin::net {
 
 enum class TNetMaxLineAction { maException, maSplit };
 
+// What TNetTCPConnection::Abort needs to reach the socket from another thread: the descriptor
+// while it is open, under a lock that its close also takes, so a descriptor that was closed (and
+// perhaps reused by someone else) is never shut down.
+struct TNetAbortGate {
+    std::mutex Lock;
+    int Fd = -1;
+    bool Aborted = false;
+};
+
 // Holds the socket handle and whether it is open.
 class TNetIOHandlerSocket {
   public:
+    TNetAbortGate* Gate = nullptr;
     ~TNetIOHandlerSocket() { Close(); }
     int Handle() const { return fd_; }
     bool Connected() const { return fd_ >= 0; }
@@ -50,6 +61,10 @@ class TNetTCPConnection {
     int SendBufferSize = kDefaultRecvBufferSize;
 
     void CloseConnection();
+    // Callable from any thread while the connection exists: shuts the open socket down so a
+    // read or write blocked on it ends at once with an error, and makes every later open fail.
+    // For a worker whose result nobody wants any more.
+    void Abort();
     bool IsOpen();
     void ProbeClose();
 
@@ -85,6 +100,7 @@ class TNetTCPConnection {
     void SendAll(std::string_view bytes);
     void NoteClosed();
 
+    TNetAbortGate gate_;
     std::unique_ptr<TNetIOHandlerSocket> holder_;
     bool closed_ = false;
     std::string in_;
