@@ -11,6 +11,22 @@
 TTopicLoader::TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks)
     : get_(std::move(get)), hooks_(std::move(hooks)) {}
 
+namespace {
+
+// Runs a step whose failure must not end the load (telling the window, a failing view); only a
+// stop passes through.
+template <typename Step>
+void Quietly(const Step& step) {
+    try {
+        step();
+    } catch (const ELoadStopped&) {
+        throw;
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
 std::string TTopicLoader::FetchPage(const std::function<std::string()>& address) {
     TFetchResult fetched = FetchWithRetries(get_, [&] {
         std::string target(text::trim(address()));
@@ -20,26 +36,14 @@ std::string TTopicLoader::FetchPage(const std::function<std::string()>& address)
     if (fetched.Body) {
         pagesFetched_.push_back(fetched.Address);
         if (hooks_.PageFetched) {
-            try {
-                hooks_.PageFetched(fetched.Address);
-            } catch (const ELoadStopped&) {
-                throw;
-            } catch (...) {
-                // Telling about it must not end the load.
-            }
+            Quietly([&] { hooks_.PageFetched(fetched.Address); });
         }
         return DecodePage(std::move(*fetched.Body));
     }
     // Given up: the steps after a fetch take an empty page and find nothing on it.
     pagesGivenUp_.push_back({fetched.Address, fetched.Reason});
     if (hooks_.PageGaveUp) {
-        try {
-            hooks_.PageGaveUp(fetched.Address, fetched.Reason);
-        } catch (const ELoadStopped&) {
-            throw;
-        } catch (...) {
-            // Telling about it must not end the load.
-        }
+        Quietly([&] { hooks_.PageGaveUp(fetched.Address, fetched.Reason); });
     }
     return {};
 }
@@ -48,13 +52,8 @@ void TTopicLoader::Publish() {
     if (!hooks_.PublishPosts) {
         return;
     }
-    try {
-        hooks_.PublishPosts(WorkerPosts);
-    } catch (const ELoadStopped&) {
-        throw;
-    } catch (...) {
-        // A failing view or window must not end the load.
-    }
+    // A failing view or window must not end the load.
+    Quietly([this] { hooks_.PublishPosts(WorkerPosts); });
 }
 
 void TTopicLoader::Execute() {

@@ -5,12 +5,10 @@
 
 #include <dirent.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,19 +43,6 @@ int CountEntries(const char* folder) {
     return count;
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 // Lets the finished workers' deferred deletions and any winding-down threads go.
 void Settle() {
     for (int i = 0; i < 20; ++i) {
@@ -88,13 +73,13 @@ TEST(SupersededLoads, ThreadsAndDescriptorsReturnToRestAfterFiftySupersededLoads
     const auto supersededLoads = [&](int loads) {
         for (int i = 0; i < loads; ++i) {
             load("/group/topic/1001/");
-            WaitFor([] { return false; }, 20);
+            QTest::qWait(20);
         }
-        EXPECT_TRUE(WaitFor([&] { return form->PostList->Count() > 0; }, kEndWaitMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->PostList->Count() > 0; }, kEndWaitMs));
         EXPECT_GE(TMyThread::Running(), 1);
         load(kNoTopic);
         // Well before the site answers any second page.
-        EXPECT_TRUE(WaitFor([] { return TMyThread::Running() == 0; }, kEndWaitMs));
+        EXPECT_TRUE(QTest::qWaitFor([] { return TMyThread::Running() == 0; }, kEndWaitMs));
         EXPECT_EQ(form->PostList->Count(), 0);  // the last load found no page
         Settle();
     };
