@@ -15,5 +15,6 @@ bool IsWebAddress(std::string_view address);
 class EAddressRefused : public std::runtime_error {
   public:
     explicit EAddressRefused(const std::string& address)
-        : std::runtime_error("Only web addresses (http, https) are opened, not: " + address) {}
+        : std::runtime_error("Only web addresses (http, https) are opened, not \"" + address +
+                             "\"") {}
 };

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTest>
 #include <QThread>
 #include <QWebEnginePage>
@@ -191,6 +192,26 @@ TEST_F(TopicWindowTest, StepBackPastAShorterListShowsItsLastPost) {
     form->btn_rightClick(form->btn_right);
     EXPECT_EQ(form->PostIndex, -1);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(TopicWindowTest, AnAutoRepeatedEnterStartsNoLoad) {
+    // Holding Enter repeats the key press; only the physical press starts a load.
+    TTopicSite site;
+    site.pages["/t/1"] = Page(Starter("u", "Ann") + Opening("<p>A</p>"));
+    const auto server = Serve(site);
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/t/1")));
+    form->PostIndex = 2;
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"),
+                         /*autorep=*/true);
+        QCoreApplication::sendEvent(form->edt_directory_URL, &repeat);
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(server->RequestCount(), 0u);
+    EXPECT_EQ(form->PostIndex, 2);
+    PressEnter();
+    EXPECT_TRUE(WaitFor([&] { return server->RequestCount() == 1; }));
+    EXPECT_EQ(form->PostIndex, -1);
 }
 
 TEST_F(TopicWindowTest, TheNewerLoadWinsAndTheSupersededOneStopsAtOnce) {
