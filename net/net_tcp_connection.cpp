@@ -364,6 +364,14 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port) {
     inHead_ = 0;
     searched_ = 0;
     closed_ = false;
+    {
+        // An aborted connection opens nothing more (checked again once connected, for an
+        // abort that comes while connecting).
+        const std::lock_guard<std::mutex> lock(gate_.Lock);
+        if (gate_.Aborted) {
+            throw ENetTCPConnectionError("Connection aborted.");
+        }
+    }
 
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
