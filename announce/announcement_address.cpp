@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+const char* const kBuiltInAnnouncementAddress = TOVALIN_BUILT_IN_ANNOUNCE_URL;
+
 std::string AnnouncementAddress() {
     const char* override_address = std::getenv(kAnnouncementAddressVariable);
     if (override_address != nullptr && *override_address != '\0') {

@@ -5,9 +5,11 @@
 #include "announce/announcement_list.h"
 #include "announce/shared_values.h"
 
-void RunAnnouncementFeed(const PageGetter& get, const std::string& address,
+void RunAnnouncementFeed(const TPageGetter& get, const std::string& address,
                          const ShowFirstAnnouncementStep& showFirstAnnouncement) {
-    const std::optional<std::string> body = FetchWithRetries(get, address);
+    // Every failure of a try is swallowed: the page is not worth an error.
+    const std::optional<std::string> body =
+        FetchWithRetries(get, [&address] { return address; }).Body;
     if (!body) {
         NetworkFailed = 1;
         return;

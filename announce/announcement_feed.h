@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "announce/page_fetch.h"
+#include "worker/page_fetch.h"
 
 // Runs on the main thread while the feed waits: shows the caption and `firstTitle` (item 0).
 using ShowFirstAnnouncementStep = std::function<void(const std::string& firstTitle)>;
@@ -14,5 +14,5 @@ using ShowFirstAnnouncementStep = std::function<void(const std::string& firstTit
 // When every try fails: NetworkFailed becomes 1 and nothing is published. Otherwise the records
 // are published (an empty list too) and, when there is at least one, `showFirstAnnouncement`
 // runs. Exceptions of `showFirstAnnouncement` pass through.
-void RunAnnouncementFeed(const PageGetter& get, const std::string& address,
+void RunAnnouncementFeed(const TPageGetter& get, const std::string& address,
                          const ShowFirstAnnouncementStep& showFirstAnnouncement);

@@ -13,7 +13,8 @@ struct DialogSeams {
     std::function<bool(const QString& text, const QString& caption)> askYesNo;
     // The default error display: stop icon, OK, caption: the application title.
     std::function<void(const QString& text)> showError;
-    // Hands an address, unchanged, to the system's opener; the result is ignored.
+    // Hands a web address (http, https), unchanged, to the system's opener; the result is
+    // ignored. Anything else raises EAddressRefused.
     std::function<void(const std::string& address)> openAddress;
 };
 

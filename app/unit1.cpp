@@ -329,6 +329,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
             const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            if (enter && key->isAutoRepeat()) {
+                return false;  // one load per press: a held Enter starts no more
+            }
             if (enter || !key->text().isEmpty()) {
                 QChar typed = enter ? QChar(13) : key->text().front();
                 Guarded([&] { edt_directory_URLKeyPress(edt_directory_URL, typed); });

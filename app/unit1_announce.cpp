@@ -20,6 +20,7 @@
 #include "app/dialogs.h"
 #include "app/error_display.h"
 #include "app/unit1.h"
+#include "app/web_address.h"
 
 namespace {
 
@@ -54,13 +55,18 @@ bool TickerShows(const TForm1& window, const std::string& item) {
     return window.lbl_ad1->text() == FromPage(item);
 }
 
-// Hands an address, unchanged, to the system's opener; a failed launch goes unnoticed.
+// Hands a web address, unchanged, to the system's opener; a failed launch goes unnoticed. Any
+// other address raises EAddressRefused, which names it, and reaches no opener.
 void OpenAddress(const std::string& address) {
+    if (!IsWebAddress(address)) {
+        throw EAddressRefused(address);
+    }
     try {
         if (Dialogs().openAddress) {
             Dialogs().openAddress(address);
         }
     } catch (const std::exception&) {
+        // The launch itself failing goes unnoticed.
     }
 }
 
@@ -72,13 +78,19 @@ void OfferUpdate(const Announcements& list) {
                          QString::fromUtf8("，您是否要升级到最新版？");
     const QString caption = QString::fromUtf8("温馨提醒");
     if (Dialogs().askYesNo && Dialogs().askYesNo(text, caption)) {
-        OpenAddress(std::string(TrimBlanks(AnnouncementItem(list.items, kUpdateAddressItem))));
+        try {
+            OpenAddress(std::string(TrimBlanks(AnnouncementItem(list.items, kUpdateAddressItem))));
+        } catch (const EAddressRefused&) {
+            // The tick reports nothing else, but a refused address is shown as any error.
+            ShowException(std::current_exception());
+        }
     }
 }
 
 }  // namespace
 
 void TForm1::StartAnnouncementWorker() {
+    // With no announcement address configured, Launch starts nothing.
     QPointer<TForm1> window(this);
     TAdThread::Launch([window](const std::string& firstTitle) {
         if (window == nullptr) {

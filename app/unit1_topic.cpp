@@ -24,15 +24,19 @@ const QString kNetworkFailedMessage =
 
 }  // namespace
 
-// Starts one load in a worker of its own; the window keeps no reference to it.
+// Starts one load in a worker of its own; the window keeps no reference to it. The steps run on
+// the window's thread, and only while this is the newest load.
 static void StartTopicLoad(TForm1* window) {
-    TTopicWindowSteps steps;
+    TTopicLoaderHooks steps;
     steps.ReadAddress = [window] { return window->edt_directory_URL->text().toStdString(); };
     steps.ShowStarterPost = [window](const std::string& firstPost) {
         window->RenderPost(firstPost);
     };
     steps.PublishPosts = [window](const std::shared_ptr<TPostList>& posts) {
         window->PostList = posts;  // the worker's list itself: it keeps growing under the window
+    };
+    steps.StarterFound = [](const std::string& url, const std::string& name) {
+        SetStarter(url, name);
     };
     new TMyThread(window, std::move(steps));
 }

@@ -9,9 +9,19 @@
 
 namespace tovalin::net {
 
+void CloseGated(int fd, TNetAbortGate* gate) {
+    if (gate != nullptr) {
+        const std::lock_guard<std::mutex> lock(gate->Lock);
+        if (gate->Fd == fd) {
+            gate->Fd = -1;
+        }
+    }
+    ::close(fd);
+}
+
 void TNetIOHandler::Close() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        CloseGated(fd_, Gate);
         fd_ = -1;
     }
 }

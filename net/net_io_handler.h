@@ -4,8 +4,21 @@
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 
 namespace tovalin::net {
+
+// What TNetTCPConnection::Abort needs to reach the socket from another thread: the descriptor
+// while it is open, under a lock that its close also takes, so a descriptor that was closed (and
+// perhaps reused by someone else) is never shut down.
+struct TNetAbortGate {
+    std::mutex Lock;
+    int Fd = -1;
+    bool Aborted = false;
+};
+
+// Closes a socket, first taking it out of the gate (when there is one) under the gate's lock.
+void CloseGated(int fd, TNetAbortGate* gate);
 
 // What one receive or send attempt gave.
 struct TNetIOResult {
@@ -38,6 +51,9 @@ class TNetIOHandler {
     virtual TNetIOResult Send(const char* bytes, std::size_t size) = 0;
     // Whether this stream is encrypted and authenticated (cookies flagged SECURE may go).
     virtual bool Secure() const { return false; }
+
+    // The connection's abort gate that holds this socket, if any; the close clears it.
+    TNetAbortGate* Gate = nullptr;
 
   protected:
     explicit TNetIOHandler(int fd) : fd_(fd) {}

@@ -97,6 +97,14 @@ TNetTCPConnection::~TNetTCPConnection() {
     TNetSocketLayer::Release();
 }
 
+void TNetTCPConnection::Abort() {
+    const std::lock_guard<std::mutex> lock(gate_.Lock);
+    gate_.Aborted = true;
+    if (gate_.Fd >= 0) {
+        ::shutdown(gate_.Fd, SHUT_RDWR);
+    }
+}
+
 void TNetTCPConnection::CloseConnection() {
     holder_.reset();
     everOpened_ = false;
@@ -378,6 +386,14 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
     closed_ = false;
     closeUnannounced_ = false;
     received_ = 0;
+    {
+        // An aborted connection opens nothing more (checked again once connected, for an
+        // abort that comes while connecting).
+        const std::lock_guard<std::mutex> lock(gate_.Lock);
+        if (gate_.Aborted) {
+            throw ENetTCPConnectionError("Connection aborted.");
+        }
+    }
 
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -413,12 +429,21 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
             throw MakeSocketError(SocketCodeFromErrno(err));
         }
     }
+    {
+        const std::lock_guard<std::mutex> lock(gate_.Lock);
+        if (gate_.Aborted) {
+            ::close(fd);
+            throw ENetTCPConnectionError("Connection aborted.");
+        }
+        gate_.Fd = fd;
+    }
     if (tls == nullptr) {
         holder_ = std::make_unique<TNetIOHandlerSocket>(fd);
+        holder_->Gate = &gate_;
         return;
     }
-    // The handshake waits for the server as reads do.
-    holder_ = tls->Start(fd, host, ReadTimeout == 0 ? -1 : ReadTimeout);
+    // The handshake waits for the server as reads do; an abort during it shuts the socket down.
+    holder_ = tls->Start(fd, host, ReadTimeout == 0 ? -1 : ReadTimeout, &gate_);
 }
 
 void TNetTCPClient::OpenConnection(int /*timeout*/, TNetTLSHandler* tls) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,10 @@ class TNetTCPConnection {
     int SendBufferSize = kDefaultRecvBufferSize;
 
     void CloseConnection();
+    // Callable from any thread while the connection exists: shuts the open socket down so a
+    // read or write blocked on it ends at once with an error, and makes every later open fail.
+    // For a worker whose result nobody wants any more.
+    void Abort();
     bool IsOpen();
     void ProbeClose();
 
@@ -86,6 +91,7 @@ class TNetTCPConnection {
     // Waits for the socket to be ready for what the handler asked; false when the wait passed.
     bool WaitReady(TNetIOResult::Kind want, int waitMs);
 
+    TNetAbortGate gate_;
     std::unique_ptr<TNetIOHandler> holder_;
     bool everOpened_ = false;  // an open was tried since the last CloseConnection
     bool closed_ = false;

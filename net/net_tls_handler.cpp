@@ -286,12 +286,13 @@ TNetTLSHandler::~TNetTLSHandler() {
     SSL_CTX_free(ctx_);
 }
 
-std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& host, int waitMs) {
+std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& host, int waitMs,
+                                                     TNetAbortGate* gate) {
     ssl_ctx_st* ctx;
     try {
         ctx = Context();
     } catch (...) {
-        ::close(fd);
+        CloseGated(fd, gate);
         throw;
     }
     ERR_clear_error();
@@ -299,7 +300,7 @@ std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& 
     BIO* bio = ssl != nullptr ? BIO_new(SocketMethod()) : nullptr;
     if (bio == nullptr) {
         SSL_free(ssl);
-        ::close(fd);
+        CloseGated(fd, gate);
         throw ENetTLSError("TLS set-up failed: " + TakeOpenSSLError());
     }
     auto state = std::make_unique<SocketState>();
@@ -308,6 +309,7 @@ std::unique_ptr<TNetIOHandler> TNetTLSHandler::Start(int fd, const std::string& 
     SSL_set_bio(ssl, bio, bio);
     // From here the stream owns the socket and the session; a failure closes both.
     auto stream = std::make_unique<TNetIOHandlerTLS>(fd, ssl, std::move(state));
+    stream->Gate = gate;
     try {
         Handshake(ssl, fd, host, waitMs);
     } catch (...) {

@@ -31,7 +31,8 @@ class TNetTLSHandler {
     // Failures: ENetTLSCertificateError for the certificate, ENetTLSError for the protocol
     // (or a context OpenSSL could not set up),
     // ENetReadTimeout, or a socket error; the socket is closed by then.
-    std::unique_ptr<TNetIOHandler> Start(int fd, const std::string& host, int waitMs);
+    std::unique_ptr<TNetIOHandler> Start(int fd, const std::string& host, int waitMs,
+                                         TNetAbortGate* gate = nullptr);
 
     // Handshakes completed, so tests can see a kept-alive connection carry several requests.
     int Handshakes() const { return handshakes_.load(); }

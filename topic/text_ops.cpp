@@ -1,5 +1,7 @@
 #include "topic/text_ops.h"
 
+#include "net/net_text.h"
+
 namespace text {
 namespace {
 
@@ -73,15 +75,7 @@ std::string_view from(std::string_view t, CharPos k) {
 }
 
 std::string_view trim(std::string_view t) {
-    std::size_t first = 0;
-    std::size_t last = t.size();
-    while (first < last && static_cast<unsigned char>(t[first]) <= 32) {
-        ++first;
-    }
-    while (last > first && static_cast<unsigned char>(t[last - 1]) <= 32) {
-        --last;
-    }
-    return t.substr(first, last - first);
+    return tovalin::net::Trim(t);
 }
 
 }  // namespace text

@@ -3,7 +3,6 @@
 #include <string_view>
 #include <utility>
 
-#include "net/net_exceptions.h"
 #include "topic/starter_values.h"
 #include "topic/text_ops.h"
 #include "topic/topic_cutting.h"
@@ -14,47 +13,37 @@ TTopicLoader::TTopicLoader(TPageGetter get, TTopicLoaderHooks hooks)
 
 namespace {
 
-// The error class and message of the exception being handled, for telling why a page gave up.
-std::string DescribeCurrentError() {
+// Runs a step whose failure must not end the load (telling the window, a failing view); only a
+// stop passes through.
+template <typename Step>
+void Quietly(const Step& step) {
     try {
+        step();
+    } catch (const ELoadStopped&) {
         throw;
-    } catch (const ENetException& e) {
-        return std::string(e.ClassName()) + ": " + e.Message();
-    } catch (const std::exception& e) {
-        return e.what();
     } catch (...) {
-        return "unknown error";
     }
 }
 
 }  // namespace
 
 std::string TTopicLoader::FetchPage(const std::function<std::string()>& address) {
-    std::string target;
-    std::string reason;
-    for (int attempt = 0; attempt <= kMaxRepeats; ++attempt) {
-        try {
-            target = std::string(text::trim(address()));
-            requested_.insert(target);
-            std::string body = get_(target);
-            pagesFetched_.push_back(target);
-            if (hooks_.PageFetched) {
-                hooks_.PageFetched(target);
-            }
-            return DecodePage(std::move(body));
-        } catch (...) {
-            // Any failed request (or address read) is repeated at once.
-            reason = DescribeCurrentError();
+    TFetchResult fetched = FetchWithRetries(get_, [&] {
+        std::string target(text::trim(address()));
+        requested_.insert(target);
+        return target;
+    });
+    if (fetched.Body) {
+        pagesFetched_.push_back(fetched.Address);
+        if (hooks_.PageFetched) {
+            Quietly([&] { hooks_.PageFetched(fetched.Address); });
         }
+        return DecodePage(std::move(*fetched.Body));
     }
     // Given up: the steps after a fetch take an empty page and find nothing on it.
-    pagesGivenUp_.push_back({target, reason});
+    pagesGivenUp_.push_back({fetched.Address, fetched.Reason});
     if (hooks_.PageGaveUp) {
-        try {
-            hooks_.PageGaveUp(target, reason);
-        } catch (...) {
-            // Telling about it must not end the load.
-        }
+        Quietly([&] { hooks_.PageGaveUp(fetched.Address, fetched.Reason); });
     }
     return {};
 }
@@ -63,11 +52,8 @@ void TTopicLoader::Publish() {
     if (!hooks_.PublishPosts) {
         return;
     }
-    try {
-        hooks_.PublishPosts(WorkerPosts);
-    } catch (...) {
-        // A failing view or window must not end the load.
-    }
+    // A failing view or window must not end the load.
+    Quietly([this] { hooks_.PublishPosts(WorkerPosts); });
 }
 
 void TTopicLoader::Execute() {
@@ -77,12 +63,18 @@ void TTopicLoader::Execute() {
     TStarterPieces pieces = CutStarter(*page);
     starterUrl_ = pieces.StarterUrl;
     starterName_ = pieces.StarterName;
-    SetStarter(std::move(pieces.StarterUrl), std::move(pieces.StarterName));
+    if (hooks_.StarterFound) {
+        hooks_.StarterFound(pieces.StarterUrl, pieces.StarterName);
+    } else {
+        SetStarter(std::move(pieces.StarterUrl), std::move(pieces.StarterName));
+    }
     FirstPost = std::move(pieces.FirstPost);
 
     if (hooks_.ShowStarterPost) {
         try {
             hooks_.ShowStarterPost(FirstPost);
+        } catch (const ELoadStopped&) {
+            throw;
         } catch (...) {
             // The opening post not shown is no reason to stop collecting.
         }

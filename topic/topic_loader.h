@@ -4,7 +4,8 @@
 // after every page. The window's worker thread and the export tool both run this.
 //
 // The hooks stand for the steps that touch the window; the window's worker runs each of them on
-// the main thread and waits. Errors raised by ShowStarterPost and PublishPosts are ignored.
+// the main thread and waits. Errors raised by ShowStarterPost and PublishPosts are ignored, but
+// for ELoadStopped from any hook or from the getter: that ends the load at once.
 
 #include <cstddef>
 #include <functional>
@@ -14,15 +15,16 @@
 #include <vector>
 
 #include "topic/post_list.h"
-
-// One GET: returns the body bytes or throws on any failed request.
-using TPageGetter = std::function<std::string(const std::string& address)>;
+#include "worker/page_fetch.h"
 
 struct TTopicLoaderHooks {
     // The address box's current text, read again at every first-page attempt.
     std::function<std::string()> ReadAddress;
     std::function<void(const std::string& firstPost)> ShowStarterPost;
     std::function<void(const std::shared_ptr<TPostList>& posts)> PublishPosts;
+    // Takes the starter's address and name cut from the first page (optional); without it the
+    // load writes the process-wide starter values itself.
+    std::function<void(const std::string& url, const std::string& name)> StarterFound;
     // Told after every page that was fetched (optional).
     std::function<void(const std::string& address)> PageFetched;
     // Told when a page could not be fetched after every repeat (optional); the reason is the last
@@ -42,7 +44,7 @@ class TTopicLoader {
   public:
     // A failed request is repeated at once; after the first attempt and this many repeats the
     // page counts as empty, as the announcement feed gives up after the same number.
-    static constexpr int kMaxRepeats = 10;
+    static constexpr int kMaxRepeats = ::kMaxRepeats;
     // A site that keeps handing out new next-page addresses must not grow a load without end:
     // no real topic comes near this many pages (a million replies at a hundred a page).
     static constexpr std::size_t kMaxPages = 10000;

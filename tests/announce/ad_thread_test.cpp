@@ -102,6 +102,20 @@ TEST_F(AnnouncementWorker, UnreachablePageSetsTheFailureFlagAndShowsNothing) {
     EXPECT_EQ(form->lbl_ad1->text(), "");
 }
 
+TEST_F(AnnouncementWorker, WithNoAddressConfiguredNoWorkerStarts) {
+    unsetenv(kAnnouncementAddressVariable);  // and the build names none
+    form->StartAnnouncementWorker();
+    EXPECT_EQ(TAdThread::Running(), 0);
+    EXPECT_EQ(TAdThread::Launch([](const std::string&) {}), nullptr);
+    QTest::qWait(100);
+    form->tmr_adTimer(form->tmr_ad);
+    EXPECT_EQ(NetworkFailed.load(), 0);  // so topic loads are never refused
+    EXPECT_EQ(PublishedAnnouncements(), nullptr);
+    EXPECT_FALSE(form->lbl_guangbo1->isVisibleTo(form.get()));
+    EXPECT_EQ(form->lbl_ad1->text(), "");
+    EXPECT_EQ(TickCount, 0);
+}
+
 TEST_F(AnnouncementWorker, WorkerDeletesItselfWhenDone) {
     LoopbackServer server(SiteHandler({{"/a", HttpResponseWithLength(200, {}, "<html></html>")}}));
     setenv(kAnnouncementAddressVariable, server.Url("/a").c_str(), 1);

@@ -4,15 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
-TEST(AnnouncementAddress, EnvironmentOverridesTheBuiltInAddress) {
+TEST(AnnouncementAddress, NoneUnlessTheBuildOrTheEnvironmentNamesOne) {
     unsetenv(kAnnouncementAddressVariable);
-    EXPECT_EQ(AnnouncementAddress(), kBuiltInAnnouncementAddress);
-    EXPECT_EQ(AnnouncementAddress().rfind("http://", 0), 0u);
+    // The default build names no page: updates come from the package manager.
+    EXPECT_EQ(std::string(kBuiltInAnnouncementAddress), "");
+    EXPECT_EQ(AnnouncementAddress(), "");
     setenv(kAnnouncementAddressVariable, "", 1);
-    EXPECT_EQ(AnnouncementAddress(), kBuiltInAnnouncementAddress);
+    EXPECT_EQ(AnnouncementAddress(), "");
     setenv(kAnnouncementAddressVariable, "http://127.0.0.1:8/x", 1);
     EXPECT_EQ(AnnouncementAddress(), "http://127.0.0.1:8/x");
     unsetenv(kAnnouncementAddressVariable);

@@ -33,7 +33,7 @@ class AnnouncementFeed : public ::testing::Test {
     void TearDown() override { PublishAnnouncements(nullptr); }
 
     // Fails `failures` times, then answers with `page`; records every address asked for.
-    PageGetter FailingThen(int failures, std::string page) {
+    TPageGetter FailingThen(int failures, std::string page) {
         return [this, failures, page](const std::string& address) {
             addresses.push_back(address);
             if (static_cast<int>(addresses.size()) <= failures) {

@@ -24,15 +24,16 @@ struct Prompt {
     QString caption;
 };
 
-// A page of `titles` ticker records T1.. with addresses A1..; with `version` also records 6 to
-// 13, the thirteenth announcing that version with update address " http://update/ \r\n".
+// A page of `titles` ticker records T1.. with addresses http://a.test/1..; with `version` also
+// records 6 to 13, the thirteenth announcing that version with update address " http://update/
+// \r\n".
 std::string Page(int titles, const std::string& version = "") {
     std::string page = "<html><body>";
     const auto record = [&](const std::string& t, const std::string& a) {
         page += "<P>velkorntitle:" + t + "</P><br><P>velkornurl:" + a + "</P>\n";
     };
     for (int k = 1; k <= titles; ++k) {
-        record("T" + std::to_string(k), "A" + std::to_string(k));
+        record("T" + std::to_string(k), "http://a.test/" + std::to_string(k));
     }
     if (!version.empty()) {
         for (int k = titles + 1; k <= 12; ++k) {
@@ -130,7 +131,8 @@ TEST_F(Ticker, ThreeTitlesWrapAndEachClickOpensItsOwnAddress) {
         Click();
     }
     EXPECT_EQ(seen, (Texts{"T1", "T2", "T3", "T1"}));
-    EXPECT_EQ(opened, (std::vector<std::string>{"A1", "A2", "A3", "A1"}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://a.test/1", "http://a.test/2",
+                                                "http://a.test/3", "http://a.test/1"}));
 }
 
 TEST_F(Ticker, OneTitleStays) {
@@ -143,7 +145,7 @@ TEST_F(Ticker, FifthTitleClickOpensItem9AndTheNextTickShowsTheFirst) {
     Ticks(5);
     ASSERT_EQ(Shown(), "T5");
     Click();
-    EXPECT_EQ(opened, std::vector<std::string>{"A5"});
+    EXPECT_EQ(opened, std::vector<std::string>{"http://a.test/5"});
     EXPECT_EQ(Ticks(1), Texts{"T1"});
 }
 
@@ -164,10 +166,40 @@ TEST_F(Ticker, ClickErrorReachesTheDefaultErrorDisplay) {
 }
 
 TEST_F(Ticker, AddressesAreOpenedAsStored) {
-    Publish("<P>velkorntitle:Only</P><P>velkornurl: http://x/?a=1&amp;b \t</P>");
+    Publish("<P>velkorntitle:Only</P><P>velkornurl:HTTPS://x.test/?a=1&amp;b \t</P>");
     Ticks(1);
     Click();
-    EXPECT_EQ(opened, std::vector<std::string>{" http://x/?a=1&amp;b \t"});
+    EXPECT_EQ(opened, std::vector<std::string>{"HTTPS://x.test/?a=1&amp;b \t"});
+}
+
+// The opener takes web addresses only: anything else is refused with an error that names it,
+// shown by the default error display, and never reaches the opener.
+TEST_F(Ticker, ClickOnAnythingButAWebAddressShowsAnErrorAndOpensNothing) {
+    form->show();
+    for (const std::string address :
+         {"file:///etc/passwd", "/usr/bin/xterm", "ssh://host.test/", "javascript:alert(1)",
+          " http://x.test/", "http://", "httpx://x.test/", "mailto:a@example.com"}) {
+        SCOPED_TRACE(address);
+        errors.clear();
+        Publish("<P>velkorntitle:Only</P><P>velkornurl:" + address + "</P>");
+        Ticks(1);
+        QTest::mouseClick(form->lbl_ad1, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_TRUE(errors[0].contains(QString::fromStdString(address))) << errors[0].toStdString();
+    }
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(Ticker, UpdatePromptRefusesAnUpdateAddressThatIsNoWebAddress) {
+    std::string page = Page(12);
+    page += "<P>velkorntitle:1.1</P><P>velkornurl:file:///usr/bin/xterm</P>";
+    Publish(page);
+    answerYes = true;
+    EXPECT_EQ(Ticks(2), (Texts{"T1", "T2"}));  // the tick goes on to its rotation
+    EXPECT_EQ(prompts.size(), 1u);
+    EXPECT_TRUE(opened.empty());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("file:///usr/bin/xterm")));
 }
 
 TEST_F(Ticker, NewerVersionPromptsOnceOnTheFirstCountedTick) {
@@ -295,22 +327,24 @@ TEST_F(Ticker, MissingUpdateAddressEndsTheYesTickOnTheFirstTitle) {
 
 TEST_F(Ticker, EqualTitlesFollowTheText) {
     Publish(
-        "<P>velkorntitle:X</P><P>velkornurl:A1</P><P>velkorntitle:Y</P><P>velkornurl:A2</P>"
-        "<P>velkorntitle:X</P><P>velkornurl:A3</P><P>velkorntitle:Z</P><P>velkornurl:A4</P>"
-        "<P>velkorntitle:W</P><P>velkornurl:A5</P>");
+        "<P>velkorntitle:X</P><P>velkornurl:http://a.test/1</P><P>velkorntitle:Y</"
+        "P><P>velkornurl:http://a.test/2</P>"
+        "<P>velkorntitle:X</P><P>velkornurl:http://a.test/3</P><P>velkorntitle:Z</"
+        "P><P>velkornurl:http://a.test/4</P>"
+        "<P>velkorntitle:W</P><P>velkornurl:http://a.test/5</P>");
     EXPECT_EQ(Ticks(5), (Texts{"X", "Y", "X", "Y", "X"}));
     Click();
-    EXPECT_EQ(opened, std::vector<std::string>{"A1"});
+    EXPECT_EQ(opened, std::vector<std::string>{"http://a.test/1"});
 }
 
 TEST_F(Ticker, TitlesAreShownAsLocalTextAndMatchedBack) {
     Publish(
-        "<P>velkorntitle:<b>\xE6\xBE\x9C\xE9\xA1\xB5 news</P><P>velkornurl:u1</P>"
-        "<P>velkorntitle:\xE7\x95\x99\xE5\xA3\xB0</P><P>velkornurl:u2</P>");
+        "<P>velkorntitle:<b>\xE6\xBE\x9C\xE9\xA1\xB5 news</P><P>velkornurl:http://u.test/1</P>"
+        "<P>velkorntitle:\xE7\x95\x99\xE5\xA3\xB0</P><P>velkornurl:http://u.test/2</P>");
     EXPECT_EQ(Ticks(2), (Texts{QString::fromUtf8("<b>澜页 news"), QString::fromUtf8("留声")}));
     EXPECT_EQ(form->lbl_ad1->textFormat(), Qt::PlainText);
     Click();
-    EXPECT_EQ(opened, std::vector<std::string>{"u2"});
+    EXPECT_EQ(opened, std::vector<std::string>{"http://u.test/2"});
 }
 
 TEST_F(Ticker, PointerOverIsPlainAndLeavingUnderlines) {
@@ -333,8 +367,8 @@ TEST_F(Ticker, PointerOverIsPlainAndLeavingUnderlines) {
 }
 
 TEST_F(Ticker, OpenInExplorerHandsTheAddressOverUnchanged) {
-    form->OpenInExplorer(" http://a b/\xE6\xBE\x9C ");
-    EXPECT_EQ(opened, std::vector<std::string>{" http://a b/\xE6\xBE\x9C "});
+    form->OpenInExplorer("http://a b/\xE6\xBE\x9C ");
+    EXPECT_EQ(opened, std::vector<std::string>{"http://a b/\xE6\xBE\x9C "});
 }
 
 }  // namespace

@@ -359,3 +359,87 @@ TEST(TopicLoader, WellFormedPagesAreNeverMalformed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A load that nobody wants any more: ELoadStopped from the getter or from any window step ends
+// it there, without repeats, further pages or further steps; other errors of the steps do not.
+TEST(TopicLoader, ALoadStoppedByAStepOrTheGetterEndsAtOnce) {
+    TFakeSite site;
+    site.pages["http://s/t/1"] = FirstPage("Ann", "http://s/t/2");
+    site.pages["http://s/t/2"] = LaterPage("Ann", "p2", "");
+
+    struct Case {
+        const char* stopAt;  // the step that raises ELoadStopped
+        std::vector<std::string> requests;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"get", {}, {}},
+        {"address", {}, {}},
+        {"starter", {"http://s/t/1"}, {}},
+        {"show", {"http://s/t/1"}, {"starter Ann"}},
+        {"publish", {"http://s/t/1"}, {"starter Ann", "show"}},
+        {"fetched", {"http://s/t/1"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stopAt);
+        site.requests.clear();
+        std::vector<std::string> events;
+        const std::string stopAt = c.stopAt;
+        const auto stopIf = [&](const char* step) {
+            if (stopAt == step) {
+                throw ELoadStopped();
+            }
+        };
+        TTopicLoaderHooks hooks;
+        hooks.ReadAddress = [&] {
+            stopIf("address");
+            return std::string("http://s/t/1");
+        };
+        hooks.StarterFound = [&](const std::string&, const std::string& name) {
+            stopIf("starter");
+            events.push_back("starter " + name);
+        };
+        hooks.ShowStarterPost = [&](const std::string&) {
+            stopIf("show");
+            events.push_back("show");
+        };
+        hooks.PublishPosts = [&](const std::shared_ptr<TPostList>&) {
+            stopIf("publish");
+            events.push_back("publish");
+        };
+        hooks.PageFetched = [&](const std::string&) { stopIf("fetched"); };
+        hooks.PageGaveUp = [&](const std::string&, const std::string&) {
+            events.push_back("gave up");
+        };
+        TTopicLoader loader(
+            [&](const std::string& a) {
+                stopIf("get");
+                return site.Get(a);
+            },
+            hooks);
+        EXPECT_THROW(loader.Execute(), ELoadStopped);
+        EXPECT_EQ(site.requests, c.requests);
+        EXPECT_EQ(events, c.events);
+    }
+}
+
+TEST(TopicLoader, StarterValuesGoToTheHookWhenThereIsOne) {
+    TFakeSite site;
+    site.pages["http://s/t/1"] = FirstPage("Ann", "");
+    SetStarter("before", "Before");
+    std::vector<std::string> told;
+    TTopicLoaderHooks hooks;
+    hooks.ReadAddress = [] { return std::string("http://s/t/1"); };
+    hooks.StarterFound = [&](const std::string& url, const std::string& name) {
+        told = {url, name};
+        SetStarter(url, name);  // the window's step writes them; the reply key reads them
+    };
+    TTopicLoader loader([&](const std::string& a) { return site.Get(a); }, hooks);
+    loader.Execute();
+    EXPECT_EQ(told, (std::vector<std::string>{"http://s/people/1/", "Ann"}));
+    EXPECT_EQ(loader.WorkerPosts->Count(), 2);
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTest>
 #include <QThread>
 #include <QWebEnginePage>
@@ -193,10 +194,30 @@ TEST_F(TopicWindowTest, StepBackPastAShorterListShowsItsLastPost) {
     EXPECT_TRUE(errors.isEmpty());
 }
 
-TEST_F(TopicWindowTest, TwoLoadsAtOnceShowWhatWasPublishedLast) {
-    // The first load waits for its second page while a second load of another topic runs. The
-    // earlier load then follows the new starter's name on its remaining page and, publishing
-    // last, its list is the one the window shows.
+TEST_F(TopicWindowTest, AnAutoRepeatedEnterStartsNoLoad) {
+    // Holding Enter repeats the key press; only the physical press starts a load.
+    TTopicSite site;
+    site.pages["/t/1"] = Page(Starter("u", "Ann") + Opening("<p>A</p>"));
+    const auto server = Serve(site);
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/t/1")));
+    form->PostIndex = 2;
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"),
+                         /*autorep=*/true);
+        QCoreApplication::sendEvent(form->edt_directory_URL, &repeat);
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(server->RequestCount(), 0u);
+    EXPECT_EQ(form->PostIndex, 2);
+    PressEnter();
+    EXPECT_TRUE(WaitFor([&] { return server->RequestCount() == 1; }));
+    EXPECT_EQ(form->PostIndex, -1);
+}
+
+TEST_F(TopicWindowTest, TheNewerLoadWinsAndTheSupersededOneStopsAtOnce) {
+    // The first load waits for its second page, held back by the site, while a second load of
+    // another topic runs. The first one's blocked read is cut, it publishes nothing more and
+    // ends long before the site would have answered.
     TTopicSite site;
     site.pages["/a/1"] =
         Page(Starter("ua", "Ann") + Opening("<p>A</p>") + Reply("Ann", "a1") + Next("{base}/a/2"));
@@ -211,23 +232,53 @@ TEST_F(TopicWindowTest, TwoLoadsAtOnceShowWhatWasPublishedLast) {
     ASSERT_TRUE(WaitFor([&] { return form->PostList->Count() == 1; }));
     EXPECT_EQ(Caption(), QStringLiteral("[Ann] said : "));
     const std::shared_ptr<TPostList> listA = form->PostList;
-    form->btn_rightClick(form->btn_right);
-    EXPECT_EQ(form->PostIndex, 0);
+    ASSERT_TRUE(WaitFor([&] { return server->RequestCount() == 2; }));  // blocked on /a/2
 
     form->edt_directory_URL->setText(QString::fromStdString(server->Url("/b/1")));
     PressEnter();
     EXPECT_EQ(form->PostIndex, -1);
-    ASSERT_TRUE(WaitFor([&] { return form->PostList != listA; }));
+    // Well within the site's hold on /a/2 (kGateWait): the cut read ended the first load.
+    ASSERT_TRUE(WaitFor([] { return TMyThread::Running() == 0; }, 5000));
+    QCoreApplication::processEvents();
     EXPECT_TRUE(ViewShows(QStringLiteral("<p>B</p>")));
     EXPECT_EQ(Caption(), QStringLiteral("[Bob] said : "));
+    EXPECT_EQ(StarterName(), "Bob");
     EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"b1\n"}));
+    EXPECT_EQ(listA->Count(), 1);  // the first load stopped collecting as well
 
     gate->store(true);
-    ASSERT_TRUE(WaitFor([] { return TMyThread::Running() == 0; }));
+    QTest::qWait(100);
+    // The cut read was no failed try: /a/2 was asked for once.
+    EXPECT_EQ(server->RequestCount(), 3u);
+    EXPECT_EQ(Caption(), QStringLiteral("[Bob] said : "));
+    EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"b1\n"}));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(TopicWindowTest, ALoadSupersededBeforeItsFirstPageShowsNothing) {
+    // The first load's opening page is held back; the second load shows its topic. When the
+    // hold ends, nothing of the first topic (name, caption, opening post, list) comes up.
+    TTopicSite site;
+    site.pages["/a/1"] = Page(Starter("ua", "Ann") + Opening("<p>A</p>") + Reply("Ann", "a1"));
+    site.pages["/b/1"] = Page(Starter("ub", "Bob") + Opening("<p>B</p>") + Reply("Bob", "b1"));
+    auto gate = std::make_shared<std::atomic<bool>>(false);
+    site.gates["/a/1"] = gate;
+    const auto server = Serve(site);
+
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/a/1")));
+    PressEnter();
+    ASSERT_TRUE(WaitFor([&] { return server->RequestCount() == 1; }));
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/b/1")));
+    PressEnter();
+    ASSERT_TRUE(WaitFor([] { return TMyThread::Running() == 0; }, 5000));
+    gate->store(true);
+    QTest::qWait(100);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->PostList, listA);
-    EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"a1\n", "bob-in-a\n"}));
-    EXPECT_EQ(form->PostIndex, -1);  // publishing never moves the index
+    EXPECT_TRUE(ViewShows(QStringLiteral("<p>B</p>")));
+    EXPECT_EQ(Caption(), QStringLiteral("[Bob] said : "));
+    EXPECT_EQ(StarterName(), "Bob");
+    EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"b1\n"}));
+    EXPECT_EQ(server->RequestCount(), 2u);
 }
 
 }  // namespace
