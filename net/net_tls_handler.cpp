@@ -191,6 +191,7 @@ class TNetIOHandlerTLS final : public TNetIOHandler {
 
     TNetIOResult Receive(char* buffer, std::size_t size) override {
         ERR_clear_error();
+        state_->lastErrno = 0;
         std::size_t n = 0;
         if (SSL_read_ex(ssl_, buffer, size, &n) == 1)
             return {TNetIOResult::Kind::Data, n};
@@ -199,6 +200,7 @@ class TNetIOHandlerTLS final : public TNetIOHandler {
 
     TNetIOResult Send(const char* bytes, std::size_t size) override {
         ERR_clear_error();
+        state_->lastErrno = 0;
         std::size_t n = 0;
         if (SSL_write_ex(ssl_, bytes, size, &n) == 1)
             return {TNetIOResult::Kind::Data, n};
