@@ -137,7 +137,7 @@ std::string HandshakeReason(unsigned long code, const std::string& text) {
     std::string words = "handshake failure";
     if (reason == SSL_R_UNSUPPORTED_PROTOCOL || reason == SSL_R_TLSV1_ALERT_PROTOCOL_VERSION ||
         reason == SSL_R_NO_PROTOCOLS_AVAILABLE || reason == SSL_R_WRONG_SSL_VERSION) {
-        words = "protocol version (TLS 1.2 or newer required)";
+        words = "protocol version, TLS 1.2 or newer required";
     }
     return text.empty() ? words : words + " (" + text + ")";
 }
