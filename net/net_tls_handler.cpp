@@ -137,7 +137,7 @@ std::string HandshakeReason(unsigned long code, const std::string& text) {
     std::string words = "handshake failure";
     if (reason == SSL_R_UNSUPPORTED_PROTOCOL || reason == SSL_R_TLSV1_ALERT_PROTOCOL_VERSION ||
         reason == SSL_R_NO_PROTOCOLS_AVAILABLE || reason == SSL_R_WRONG_SSL_VERSION) {
-        words = "protocol version (TLS 1.2 or newer required)";
+        words = "protocol version, TLS 1.2 or newer required";
     }
     return text.empty() ? words : words + " (" + text + ")";
 }
@@ -191,6 +191,7 @@ class TNetIOHandlerTLS final : public TNetIOHandler {
 
     TNetIOResult Receive(char* buffer, std::size_t size) override {
         ERR_clear_error();
+        state_->lastErrno = 0;
         std::size_t n = 0;
         if (SSL_read_ex(ssl_, buffer, size, &n) == 1)
             return {TNetIOResult::Kind::Data, n};
@@ -199,6 +200,7 @@ class TNetIOHandlerTLS final : public TNetIOHandler {
 
     TNetIOResult Send(const char* bytes, std::size_t size) override {
         ERR_clear_error();
+        state_->lastErrno = 0;
         std::size_t n = 0;
         if (SSL_write_ex(ssl_, bytes, size, &n) == 1)
             return {TNetIOResult::Kind::Data, n};

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "net/net_http.h"
 #include "tests/net/net_test_servers.h"
@@ -101,13 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
                                    "ENetTLSError", "protocol version"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TlsTest, KeptAliveConnectionCarriesSeveralRequestsAfterOneHandshake) {
+TEST_F(TlsTest, KeptAliveConnectionCarriesSeveralResponsesAfterOneHandshake) {
     const std::string chunked =
         HttpResponse(200, {{"Transfer-Encoding", "chunked"}},
                      "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\n01234\r\n0\r\n\r\n");
-    const std::string big(100000, 'x');  // several TLS records
-    LoopbackServer server(Conversation({kPage, chunked, HttpResponseWithLength(200, {}, big)}), 10s,
-                          MakeServerContext(good_));
+    const std::string big(100000, 'x');                           // several TLS records
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";  // skipped as over plain TCP
+    LoopbackServer server(
+        Conversation({kPage, interim + chunked, HttpResponseWithLength(200, {}, big)}), 10s,
+        MakeServerContext(good_));
     auto http = Client();
     EXPECT_EQ("hello over tls", http->Get(Address("127.0.0.1", server, "/1")));
     EXPECT_EQ("abcdefghijklmnopqrstuvwxyz01234", http->Get(Address("127.0.0.1", server, "/2")));
@@ -115,6 +118,23 @@ TEST_F(TlsTest, KeptAliveConnectionCarriesSeveralRequestsAfterOneHandshake) {
     EXPECT_EQ(1, http->IOHandler->Handshakes());
     server.Stop();
     EXPECT_EQ(1, server.Connections());
+}
+
+// A server that ends the session while the connection is idle: the probe before the next request
+// sees its close alert, and the request goes out on a new connection.
+TEST_F(TlsTest, IdleCloseIsNoticedByTheProbe) {
+    LoopbackServer server(
+        [](ServerConnection& c) {
+            if (!c.ReadRequestHead().empty() && c.Send(kPage))
+                c.Close();
+        },
+        10s, MakeServerContext(good_));
+    auto http = Client();
+    EXPECT_EQ("hello over tls", http->Get(Address("127.0.0.1", server, "/1")));
+    ASSERT_TRUE(server.WaitForRequests(1));
+    std::this_thread::sleep_for(50ms);  // the close alert and the close arrive meanwhile
+    EXPECT_EQ("hello over tls", http->Get(Address("127.0.0.1", server, "/2")));
+    EXPECT_EQ(2, http->IOHandler->Handshakes());
 }
 
 struct EndRow {

@@ -387,10 +387,22 @@ TEST(SampleSiteProcessTest, EndsByItselfAfterTheIdleTime) {
 }
 
 TEST(SampleSiteProcessTest, RefusesBadOptions) {
-    for (const char* bad : {"--port=1", "--pages", "--fail-first -1", "--idle-exit 0"}) {
+    for (const char* bad : {"--port=1", "--pages", "--fail-first -1", "--idle-exit 0",
+                            "--tls-cert /dev/null", "--tls-key"}) {
         const std::string command = SampleSiteProcess::Binary() + " " + bad + " >/dev/null 2>&1";
         EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << bad;
     }
+    // Files that hold no certificate: the site says so and does not start.
+    const std::string command = SampleSiteProcess::Binary() +
+                                " --idle-exit 1 --tls-cert /dev/null --tls-key /dev/null 2>&1";
+    FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    char line[256] = "";
+    const bool read = std::fgets(line, sizeof line, out) != nullptr;
+    EXPECT_EQ(WEXITSTATUS(::pclose(out)), 1);
+    EXPECT_TRUE(read);
+    EXPECT_NE(std::string(line).find("cannot use the certificate in /dev/null"), std::string::npos)
+        << line;
 }
 
 }  // namespace
