@@ -203,14 +203,15 @@ TEST_F(WorkersE2E, AnAnnouncementsFileAddressNeverReachesTheOpener) {
     }
     RunCommand("chmod +x '" + opener + "'");
 
-    // A hostile page: the first title leads to a local file, the second to a web address. It
-    // announces the running version, so no update question comes.
+    // A hostile page: the first title leads to a local file, every other one to a web address, so
+    // whichever later title a loaded machine's ticker has reached, its click reaches the opener.
+    // It announces the running version, so no update question comes.
     const std::string web = "http://127.0.0.1:9/news.html";
     std::string page = "<html><body>";
     page += "<P>velkorntitle:FILE</P><P>velkornurl:file:///etc/passwd</P>";
     page += "<P>velkorntitle:WEB</P><P>velkornurl:" + web + "</P>";
     for (int k = 3; k <= 12; ++k) {
-        page += "<P>velkorntitle:t" + std::to_string(k) + "</P><P>velkornurl:u</P>";
+        page += "<P>velkorntitle:t" + std::to_string(k) + "</P><P>velkornurl:" + web + "</P>";
     }
     page += "<P>velkorntitle:1.0</P><P>velkornurl:file:///usr/bin/xterm</P></body></html>";
     tovalin::test::LoopbackServer announcements(
@@ -238,8 +239,8 @@ TEST_F(WorkersE2E, AnAnnouncementsFileAddressNeverReachesTheOpener) {
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(ReadFile(opened), "") << "the opener was given a file address";
 
-    // The first tick puts the second title up; its web address does reach the opener, so the
-    // stand-in is the one the program calls.
+    // A tick puts a later title up; its web address does reach the opener, so the stand-in is
+    // the one the program calls.
     std::this_thread::sleep_for(kTick);
     run.X().Click(w.x + kTickerTitle.x + 4, w.y + kTickerTitle.y + 11);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
