@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
 
     new TForm1();    // assigns Form1 and runs FormCreate; lives until the process ends
-    Form1->winId();  // the system window now, shape included, as the design's start-up does
+    Form1->winId();  // the system window now, shape included, before the first show
     Form1->show();   // first show: FormShow, then centred on the desktop, then visible
     const int code = QApplication::exec();
 

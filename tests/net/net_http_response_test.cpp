@@ -234,7 +234,7 @@ TEST(HttpResponse, TrailersAreReadSoTheNextRequestOnTheConnectionWorks) {
 }
 
 TEST(HttpResponse, ExtraBytesAfterTheBodyAreTakenForTheNextStatusLine) {
-    // The design keeps the connection; the stray bytes become the next response's status line.
+    // The connection is kept; the stray bytes become the next response's status line.
     LoopbackServer server(Conversation(
         {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nokEXTRA\r\nContent-Length: 0\r\n\r\n"}));
     TNetHTTP http;

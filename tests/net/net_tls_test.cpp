@@ -1,6 +1,6 @@
 // The client over TLS against loopback TLS servers with a throwaway authority: which servers are
 // accepted and why the others are refused, and that keep-alive, chunked and close-delimited
-// bodies and SECURE cookies work over TLS as the design has them over plain TCP.
+// bodies and SECURE cookies work over TLS as they work over plain TCP.
 #include <gtest/gtest.h>
 
 #include <memory>
