@@ -5,21 +5,25 @@
 #include <QMessageBox>
 #include <QUrl>
 
+QString ApplicationTitle() {
+    return QString::fromUtf8("Tovalin 澜页");
+}
+
 namespace {
 
 DialogSeams RealDialogs() {
     DialogSeams seams;
     seams.showMessage = [](const QString& text) {
-        QMessageBox::information(QApplication::activeWindow(),
-                                 QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), text,
+                                 QMessageBox::Ok);
     };
     seams.askYesNo = [](const QString& text, const QString& caption) {
         return QMessageBox::question(QApplication::activeWindow(), caption, text,
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     seams.showError = [](const QString& text) {
-        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                              text, QMessageBox::Ok);
+        QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle(), text,
+                              QMessageBox::Ok);
     };
     seams.openAddress = [](const std::string& address) {
         // The address goes over as typed on the page; what the opener makes of it is its own.

@@ -6,6 +6,7 @@
 
 #include "announce/shared_values.h"
 #include "app/dialogs.h"
+#include "app/reading.h"
 #include "app/unit1.h"
 #include "topic/my_thread.h"
 #include "topic/starter_values.h"
@@ -34,6 +35,7 @@ static void StartTopicLoad(TForm1* window) {
     steps.PublishPosts = [window](const std::shared_ptr<TPostList>& posts) {
         window->PostList = posts;  // the worker's list itself: it keeps growing under the window
     };
+    AttachReading(window, steps);
     new TMyThread(window, std::move(steps));
 }
 
@@ -70,12 +72,14 @@ void TForm1::RenderPost(const std::string& fragment) {
         document->close();
     }
     wb1->Refresh();
+    ReadingShown(this);
 }
 
 void TForm1::btn_rightClick(QObject*) {
     ++PostIndex;
     if (PostIndex >= PostList->Count()) {
         --PostIndex;
+        ReadingEndReached(this);
         return;
     }
     RenderPost(PostList->At(PostIndex));

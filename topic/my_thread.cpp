@@ -55,7 +55,36 @@ void TMyThread::Execute() {
     hooks.PublishPosts = [&](const std::shared_ptr<TPostList>& posts) {
         onWindow([&] { steps_.PublishPosts(posts); });
     };
+    // Reports for the status line: a failed report must neither end the load nor repeat a page.
+    const auto tell = [&](const std::function<void()>& step) {
+        try {
+            onWindow(step);
+        } catch (...) {
+        }
+    };
+    if (steps_.PageFetched) {
+        hooks.PageFetched = [&](const std::string& a) { tell([&] { steps_.PageFetched(a); }); };
+    }
+    if (steps_.PageGaveUp) {
+        hooks.PageGaveUp = [&](const std::string& a, const std::string& reason) {
+            tell([&] { steps_.PageGaveUp(a, reason); });
+        };
+    }
+    if (steps_.PageMalformed) {
+        hooks.PageMalformed = [&](const std::string& a) { tell([&] { steps_.PageMalformed(a); }); };
+    }
+    const auto ended = [&] {
+        if (steps_.LoadEnded) {
+            tell(steps_.LoadEnded);
+        }
+    };
     TTopicLoader loader([&http](const std::string& address) { return http.Get(address); },
                         std::move(hooks));
-    loader.Execute();
+    try {
+        loader.Execute();
+    } catch (...) {
+        ended();
+        throw;
+    }
+    ended();
 }

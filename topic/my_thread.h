@@ -18,6 +18,12 @@ struct TTopicWindowSteps {
     std::function<std::string()> ReadAddress;
     std::function<void(const std::string& firstPost)> ShowStarterPost;
     std::function<void(const std::shared_ptr<TPostList>& posts)> PublishPosts;
+    // Optional: what the status line reports. The loader's page reports, and the end of the load
+    // (also when it ends by an error).
+    std::function<void(const std::string& address)> PageFetched;
+    std::function<void(const std::string& address, const std::string& reason)> PageGaveUp;
+    std::function<void(const std::string& address)> PageMalformed;
+    std::function<void()> LoadEnded;
 };
 
 class TMyThread final : public QThread {
