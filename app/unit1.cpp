@@ -27,9 +27,8 @@ constexpr int kTickerIntervalMs = 6000;
 
 // What the address box offers before any topic was read: a neutral example of the form.
 const char* const kDefaultTopicAddress = "http://example.com/group/topic/1/";
-// The status line shares the caption's row and font, right-aligned up to the address box's
-// right edge, clear of the caption at its left.
-constexpr QRect kStatusLine(244, 160, 420, 20);
+// The status line shares the caption's row and font, right-aligned with the view below it.
+constexpr QRect kStatusLine(184, 160, 420, 20);
 
 QImage Art(const char* name) {
     return QImage(QStringLiteral(":/art/") + QLatin1String(name));

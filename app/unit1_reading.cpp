@@ -9,7 +9,11 @@
 #include <QMenu>
 #include <QStyle>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/error_display.h"
@@ -21,9 +25,11 @@
 
 namespace {
 
-// Post text is written at 11 px; the view starts magnified so that it reads like a book's
-// 16 px, and Ctrl+0 comes back here.
-constexpr double kComfortableZoom = 16.0 / 11.0;
+// Post text is written at 11 px, too small to read for long: the view shows no text smaller
+// than this (pictures keep their size, so a post's layout is unchanged otherwise).
+constexpr int kMinimumTextPixels = 15;
+// The zoom Ctrl+0 comes back to: the page's own size.
+constexpr double kComfortableZoom = 1.0;
 // One Ctrl+plus or Ctrl+minus.
 constexpr double kZoomStep = 1.1;
 // Positions are written to the file at most this often while the user steps.
@@ -87,7 +93,17 @@ TReading::TReading(TForm1* owner) : QObject(owner), window(owner) {
 }
 
 void TReading::ShowStatus() {
-    window->lbl_status->setText(QString::fromStdString(status.Text()));
+    const QString text = QString::fromStdString(status.Text());
+    if (text == window->lbl_status->text()) {
+        return;
+    }
+    window->lbl_status->setText(text);
+    // For tests from outside the process (and for diagnosing by hand): every new text on stderr.
+    static const bool echo = !qEnvironmentVariableIsEmpty("TOVALIN_STATUS_ECHO");
+    if (echo) {
+        std::fprintf(stderr, "status: %s\n", text.toUtf8().constData());
+        std::fflush(stderr);
+    }
 }
 
 void TForm1::ConnectReading() {
@@ -99,6 +115,8 @@ void TForm1::ConnectReading() {
         !Reading->memory->LastTopic().isEmpty()) {
         edt_directory_URL->setText(Reading->memory->LastTopic());
     }
+    wb1->engineView()->page()->settings()->setFontSize(QWebEngineSettings::MinimumFontSize,
+                                                       kMinimumTextPixels);
     wb1->setZoom(Reading->memory->Zoom() > 0 ? Reading->memory->Zoom() : kComfortableZoom);
     new TRecentTopics(this);
     // The process ends right after the loop without running destructors: save before.
@@ -193,7 +211,9 @@ void AttachReading(TForm1* window, TTopicWindowSteps& steps) {
             if (Current(reading, serial)) {
                 reading->openingPost = firstPost;
                 reading->openingShown = true;
-                reading->status.OpeningShown(!StarterName().empty());
+                // A topic page names its starter and has an opening post; a page without the
+            // markers gives an empty post (and often an empty name).
+            reading->status.OpeningShown(!StarterName().empty() && !firstPost.empty());
             }
             show(firstPost);
         };
