@@ -9,9 +9,6 @@
 #include <QMenu>
 #include <QStyle>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -115,8 +112,7 @@ void TForm1::ConnectReading() {
         !Reading->memory->LastTopic().isEmpty()) {
         edt_directory_URL->setText(Reading->memory->LastTopic());
     }
-    wb1->engineView()->page()->settings()->setFontSize(QWebEngineSettings::MinimumFontSize,
-                                                       kMinimumTextPixels);
+    wb1->setMinimumTextPixels(kMinimumTextPixels);
     wb1->setZoom(Reading->memory->Zoom() > 0 ? Reading->memory->Zoom() : kComfortableZoom);
     new TRecentTopics(this);
     // The process ends right after the loop without running destructors: save before.
@@ -212,8 +208,8 @@ void AttachReading(TForm1* window, TTopicWindowSteps& steps) {
                 reading->openingPost = firstPost;
                 reading->openingShown = true;
                 // A topic page names its starter and has an opening post; a page without the
-            // markers gives an empty post (and often an empty name).
-            reading->status.OpeningShown(!StarterName().empty() && !firstPost.empty());
+                // markers gives an empty post (and often an empty name).
+                reading->status.OpeningShown(!StarterName().empty() && !firstPost.empty());
             }
             show(firstPost);
         };

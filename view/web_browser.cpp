@@ -115,9 +115,22 @@ class TWebBrowser::Page : public QWebEnginePage {
 
 TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     OnOpenLink = [](const QUrl& address) { (void)QDesktopServices::openUrl(address); };
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // Built with the window: the engine's widget needs the window's kind of surface, and a window
+    // already shown would be made anew (a new system window) to get it.
+    ensureView();
+}
+
+QWebEngineView* TWebBrowser::engineView() {
+    ensureView();
+    return view_;
+}
+
+void TWebBrowser::ensureView() {
+    if (view_ != nullptr) {
+        return;
+    }
     view_ = new QWebEngineView(this);
     page_ = new Page(this, view_);
     QWebEngineSettings* settings = page_->settings();
@@ -129,9 +142,13 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     // Showing a post must not pull the keyboard away from the address box (arrow-key stepping).
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    if (minimumTextPixels_ > 0) {
+        settings->setFontSize(QWebEngineSettings::MinimumFontSize, minimumTextPixels_);
+    }
     view_->setPage(page_);
     view_->setContextMenuPolicy(Qt::NoContextMenu);
-    layout->addWidget(view_);
+    layout()->addWidget(view_);
+    view_->show();
 
     // Written pages need the empty page in place; anything that starts another load (or a
     // renderer that died) means it has to be loaded again first.
@@ -152,6 +169,9 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
         blankReady_ = false;
         blankLoading_ = false;
     });
+    if (zoom_ > 0) {
+        page_->setZoomFactor(zoom_);
+    }
 }
 
 TWebBrowser::~TWebBrowser() = default;
@@ -168,6 +188,7 @@ void TWebBrowser::Navigate(const QString& address) {
     if (DecideNavigation(url, TNavigationKind::Own, true) != TNavigationVerdict::Allow) {
         throw EOleError("The HTML view only shows pages written into it");
     }
+    ensureView();
     document_ = std::make_unique<WrittenPage>(this);
     // The empty page stays loaded between posts: resetting it means only that the next written
     // page replaces whatever is shown. It is loaded when it is not there yet.
@@ -183,16 +204,30 @@ THTMLDocument* TWebBrowser::Document() {
 }
 
 void TWebBrowser::Refresh() {
-    view_->update();
+    if (view_ != nullptr) {
+        view_->update();
+    }
 }
 
 void TWebBrowser::setZoom(double factor) {
     zoom_ = factor;
-    page_->setZoomFactor(factor);
+    if (page_ != nullptr) {
+        page_->setZoomFactor(factor);
+    }
 }
 
 double TWebBrowser::zoom() const {
-    return page_->zoomFactor();
+    if (page_ != nullptr) {
+        return page_->zoomFactor();
+    }
+    return zoom_ > 0 ? zoom_ : 1.0;
+}
+
+void TWebBrowser::setMinimumTextPixels(int pixels) {
+    minimumTextPixels_ = pixels;
+    if (page_ != nullptr) {
+        page_->settings()->setFontSize(QWebEngineSettings::MinimumFontSize, pixels);
+    }
 }
 
 void TWebBrowser::showMarkup(const QString& markup) {

@@ -48,14 +48,17 @@ class TWebBrowser : public QWidget {
     // The view's zoom (1.0 is the page's own size); kept across the view's own page loads.
     void setZoom(double factor);
     double zoom() const;
+    // No text of a page is shown smaller than this (0: the engine's own rule).
+    void setMinimumTextPixels(int pixels);
 
     // Receives every web link the user clicks inside a page; the view itself stays put.
     std::function<void(const QUrl& address)> OnOpenLink;
 
     // The engine view inside, for tests that read the shown document back.
-    QWebEngineView* engineView() const { return view_; }
+    QWebEngineView* engineView();
 
   private:
+    void ensureView();
     class WrittenPage;
     class Page;
     void showMarkup(const QString& markup);
@@ -70,4 +73,5 @@ class TWebBrowser : public QWidget {
     // A page closed before the empty page was in place.
     std::optional<QString> waiting_;
     double zoom_ = 0;  // 0: never set, the engine's own
+    int minimumTextPixels_ = 0;
 };

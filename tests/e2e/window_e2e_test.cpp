@@ -410,6 +410,7 @@ TEST_F(WindowE2E, TheStatusLineNamesWhyALoadFoundNothing) {
         run.X().Key("ctrl+a");
         run.X().Key("BackSpace");
         run.X().Type(c.address);
+        run.Shoot("typed-" + std::to_string(&c - cases) + ".png");
         run.X().Key("Return");
         EXPECT_TRUE(run.StatusSaid(c.status)) << c.address << "; last said: " << run.LastStatus();
     }
