@@ -7,21 +7,25 @@
 
 #include "app/web_address.h"
 
+QString ApplicationTitle() {
+    return QString::fromUtf8("Tovalin 澜页");
+}
+
 namespace {
 
 DialogSeams RealDialogs() {
     DialogSeams seams;
     seams.showMessage = [](const QString& text) {
-        QMessageBox::information(QApplication::activeWindow(),
-                                 QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), text,
+                                 QMessageBox::Ok);
     };
     seams.askYesNo = [](const QString& text, const QString& caption) {
         return QMessageBox::question(QApplication::activeWindow(), caption, text,
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     seams.showError = [](const QString& text) {
-        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                              text, QMessageBox::Ok);
+        QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle(), text,
+                              QMessageBox::Ok);
     };
     seams.openAddress = [](const std::string& address) {
         // A web address goes over exactly as the page wrote it, as one argument (no shell, no

@@ -20,3 +20,8 @@ struct DialogSeams {
 
 // The seams in force; they start as the real dialogs and opener.
 DialogSeams& Dialogs();
+
+// "Tovalin 澜页": the taskbar's text and the caption of the plain and error message boxes. It is
+// not given to Qt as the application's display name, which Qt would append to every caption
+// (the update question's caption is exactly "温馨提醒").
+QString ApplicationTitle();

@@ -17,7 +17,6 @@ int main(int argc, char* argv[]) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8("Tovalin 澜页"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
 
     new TForm1();    // assigns Form1 and runs FormCreate; lives until the process ends

@@ -25,8 +25,10 @@ namespace {
 constexpr QSize kClientSize(670, 730);
 constexpr int kTickerIntervalMs = 6000;
 
-// The topic page the address box offers before the user types one.
-const char* const kDefaultTopicAddress = "http://www.douban.com/group/topic/1/";
+// What the address box offers before any topic was read: a neutral example of the form.
+const char* const kDefaultTopicAddress = "http://example.com/group/topic/1/";
+// The status line shares the caption's row and font, right-aligned with the view below it.
+constexpr QRect kStatusLine(184, 160, 420, 20);
 
 QImage Art(const char* name) {
     return QImage(QStringLiteral(":/art/") + QLatin1String(name));
@@ -38,15 +40,23 @@ QFont PixelFont(const char* family, int pixelHeight) {
     return font;
 }
 
-// Key codes the key-release handler expects: the arrows as the platform's virtual keys.
+// Key codes the key-release handler expects: the arrows as the platform's virtual keys (37 to
+// 40). Qt's codes for "%", "&", "'" and "(" are those same numbers; they stand for no key the
+// handler knows and are passed as 0, so typing them never steps.
 int VirtualKeyCode(int qtKey) {
+    constexpr int kFirstArrow = 37;
+    constexpr int kLastArrow = 40;
     switch (qtKey) {
         case Qt::Key_Left:
             return 37;
+        case Qt::Key_Up:
+            return 38;
         case Qt::Key_Right:
             return 39;
+        case Qt::Key_Down:
+            return 40;
         default:
-            return qtKey;
+            return qtKey >= kFirstArrow && qtKey <= kLastArrow ? 0 : qtKey;
     }
 }
 
@@ -61,9 +71,12 @@ T* Place(T* control, int left, int top, int width, int height) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
+    // The taskbar shows the application's title (the window has no title bar of its own).
+    setWindowTitle(ApplicationTitle());
     BuildControls();
     ConnectEvents();
     FormCreate(this);
+    ConnectReading();
 }
 
 TForm1::~TForm1() {
@@ -100,6 +113,8 @@ void TForm1::BuildControls() {
     tmr_ad = new QTimer(this);
     lbl_LZName = new TLabel(this);
     lbl_guangbo1 = Place(new TLabel(this), 16, 712, 85, 13);
+    lbl_status = new TLabel(this);
+    lbl_status->setGeometry(kStatusLine);
     wb1 = Place(new TWebBrowser(this), 66, 200, 538, 489);
     edt_directory_URL = Place(new QLineEdit(this), 144, 98, 521, 25);
     btn1 = Place(new QPushButton(QStringLiteral("btn1"), this), 88, 16, 153, 65);
@@ -144,6 +159,11 @@ void TForm1::BuildControls() {
     lbl_LZName->move(40, 160);
     lbl_LZName->setFont(PixelFont("宋体", 17));
     lbl_LZName->setAutoSize(true);
+
+    lbl_status->setFont(lbl_LZName->font());
+    lbl_status->setTextFormat(Qt::PlainText);
+    lbl_status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lbl_status->setObjectName(QStringLiteral("lbl_status"));
 
     lbl_guangbo1->setFont(PixelFont("MS Sans Serif", 13));
     lbl_guangbo1->setText(QString::fromUtf8("澜页留声机 ："));
@@ -193,6 +213,9 @@ void TForm1::ConnectEvents() {
     lbl_ad1->OnMouseLeave = [this](QObject* s) { lbl_ad1MouseLeave(s); };
 
     edt_directory_URL->installEventFilter(this);
+    windowKeys_ = new TWindowKeys(this, edt_directory_URL);
+    windowKeys_->OnStep = [this](TKeyStep step) { Guarded([&] { StepByKey(step); }); };
+    windowKeys_->OnZoom = [this](TZoomKey zoom) { Guarded([&] { ZoomByKey(zoom); }); };
     connect(btn1, &QPushButton::clicked, this, [this] { Guarded([this] { btn1Click(btn1); }); });
     connect(tmr_ad, &QTimer::timeout, this, [this] { Guarded([this] { tmr_adTimer(tmr_ad); }); });
     wb1->OnOpenLink = [](const QUrl& address) {
@@ -328,6 +351,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edt_directory_URL) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
+            boxKeys_.Press(key->key(), key->timestamp(), key->isAutoRepeat());
             const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
             if (enter && key->isAutoRepeat()) {
                 return false;  // one load per press: a held Enter starts no more
@@ -340,10 +364,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 }
             }
         } else if (event->type() == QEvent::KeyRelease) {
-            // Holding a key down repeats presses and releases; only the real release counts,
-            // so a held arrow steps once.
+            // Holding a key down repeats presses and releases; only the release that ends the
+            // physical press counts, so a held arrow steps once.
             const auto* key = static_cast<QKeyEvent*>(event);
-            if (!key->isAutoRepeat()) {
+            if (boxKeys_.Release(key->key(), key->timestamp(), key->isAutoRepeat())) {
                 Guarded([&] {
                     edt_directory_URLKeyUp(edt_directory_URL, VirtualKeyCode(key->key()),
                                            key->modifiers());

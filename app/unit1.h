@@ -18,6 +18,7 @@
 
 #include "app/application_events.h"
 #include "app/image.h"
+#include "app/key_steps.h"
 #include "app/label.h"
 #include "app/new_image.h"
 #include "topic/post_list.h"
@@ -25,15 +26,16 @@
 
 class QEvent;
 class QShowEvent;
+class TReading;
 
 class TForm1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
     // ---- window (unit1.cpp) ----
-public:
+  public:
     // The controls, owned by the window. Creation (and stacking) order differs from this order:
     // see the constructor.
     TImage* img_BG = nullptr;
@@ -57,6 +59,8 @@ public:
     TWebBrowser* wb1 = nullptr;
     TApplicationEvents* aplctnvnts1 = nullptr;
     TLabel* lbl_guangbo1 = nullptr;
+    // Not one of the face's own controls: the status line, right-aligned on the caption row.
+    TLabel* lbl_status = nullptr;
 
     // Runs once, from the constructor, after every control exists.
     void FormCreate(QObject* Sender);
@@ -89,24 +93,27 @@ public:
     // How FormShow starts the announcement worker; tests replace it to count the starts.
     std::function<void()> StartAnnouncements;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void BuildControls();
     void ConnectEvents();
     void ApplyLayering();
     void KeepDragging(const QPointF& globalPosition);
 
     bool firstShowDone_ = false;
+    // One step per physical press of a key in the address box.
+    TPhysicalKeys boxKeys_;
+    TWindowKeys* windowKeys_ = nullptr;
     // Dragging by hand, for platforms whose window manager offers no move-by-mouse.
     bool dragging_ = false;
     QPointF dragGrabGlobal_;
     QPoint dragWindowStart_;
 
     // ---- topic reading (unit1_topic.cpp) ----
-public:
+  public:
     // Enter in the address box starts a load; the key still goes to the box.
     void edt_directory_URLKeyPress(QObject* Sender, QChar& Key);
     // Key codes 37 (left arrow) and 39 (right arrow) step back and forward.
@@ -120,8 +127,22 @@ public:
     std::shared_ptr<TPostList> PostList;
     int PostIndex = 0;
 
+    // ---- reading companions (unit1_reading.cpp) ----
+  public:
+    // Runs once from the constructor: remembered reading, the recent-topics list, the zoom.
+    void ConnectReading();
+    // Sets the address box to `address` and starts its load, as Enter in the box does.
+    void OpenTopic(const QString& address);
+    // The window-wide keys.
+    void StepByKey(TKeyStep step);
+    void ZoomByKey(TZoomKey key);
+    // Home and End: the opening post of the load on display, the last post collected so far.
+    void ShowOpeningPost();
+    void ShowLastPost();
+    TReading* Reading = nullptr;
+
     // ---- announcements (unit1_announce.cpp) ----
-public:
+  public:
     // Called once by FormShow: starts the one announcement worker of this run.
     void StartAnnouncementWorker();
     void tmr_adTimer(QObject* Sender);

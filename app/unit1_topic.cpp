@@ -6,6 +6,7 @@
 
 #include "announce/shared_values.h"
 #include "app/dialogs.h"
+#include "app/reading.h"
 #include "app/unit1.h"
 #include "topic/my_thread.h"
 #include "topic/starter_values.h"
@@ -38,6 +39,7 @@ static void StartTopicLoad(TForm1* window) {
     steps.StarterFound = [](const std::string& url, const std::string& name) {
         SetStarter(url, name);
     };
+    AttachReading(window, steps);
     new TMyThread(window, std::move(steps));
 }
 
@@ -74,12 +76,14 @@ void TForm1::RenderPost(const std::string& fragment) {
         document->close();
     }
     wb1->Refresh();
+    ReadingShown(this);
 }
 
 void TForm1::btn_rightClick(QObject*) {
     ++PostIndex;
     if (PostIndex >= PostList->Count()) {
         --PostIndex;
+        ReadingEndReached(this);
         return;
     }
     RenderPost(PostList->At(PostIndex));

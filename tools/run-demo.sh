@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Starts the bundled sample site on a free loopback port and Tovalin pointed at it: the address
-# box holds the sample topic (press Enter to read it) and the ticker reads the sample
-# announcement page. Builds nothing; tools/demo.sh builds first.
+# Starts the bundled sample site on a free loopback port and Tovalin pointed at it, reading the
+# sample topic from the start; the ticker reads the sample announcement page, which announces
+# the running version (no update question) unless --update asks for one that announces a newer
+# version. Builds nothing; tools/demo.sh builds first.
 #
-#   tools/run-demo.sh [BUILD_DIR]      (or TOVALIN_BUILD_DIR; default build/default)
+#   tools/run-demo.sh [--update] [BUILD_DIR]      (or TOVALIN_BUILD_DIR; default build/default)
 set -euo pipefail
 caller_dir="$PWD"
 cd "$(dirname "$0")/.."
 
+announcement=announce-current.html
+if [ "${1:-}" = "--update" ]; then
+  announcement=announce.html
+  shift
+fi
 build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
 # A relative build directory is taken from where the command was given, else from the checkout.
 if [[ "$build_dir" != /* && -d "$caller_dir/$build_dir" ]]; then build_dir="$caller_dir/$build_dir"; fi
@@ -54,10 +60,12 @@ case "$base" in
 esac
 
 echo "Sample site: $base"
-echo "Press Enter in the address box to read the sample topic; the arrow keys step through it."
+echo "Reading the sample topic: the arrow keys (or PageDown/PageUp, Home, End) step through it."
 
 export TOVALIN_TOPIC_URL="${base}group/topic/1001/"
-export TOVALIN_ANNOUNCE_URL="${base}blog/post/announce.html"
+export TOVALIN_ANNOUNCE_URL="${base}blog/post/${announcement}"
+# Load the topic in the box as soon as the window is up.
+export TOVALIN_LOAD_AT_START=1
 # The web view's sandbox refuses to run as root.
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 

@@ -105,6 +105,7 @@ void TMyThread::Execute() {
     hooks.PageFetched = Synchronized(steps_.PageFetched);
     hooks.PageGaveUp = Synchronized(steps_.PageGaveUp);
     hooks.PageMalformed = Synchronized(steps_.PageMalformed);
+    hooks.LoadEnded = Synchronized(steps_.LoadEnded);
     TTopicLoader loader(get, std::move(hooks));
     loader.Execute();
 }

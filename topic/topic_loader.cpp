@@ -132,4 +132,7 @@ void TTopicLoader::Execute() {
         Publish();
     }
     Publish();
+    if (hooks_.LoadEnded) {
+        Quietly([this] { hooks_.LoadEnded(); });
+    }
 }

@@ -32,6 +32,8 @@ struct TTopicLoaderHooks {
     std::function<void(const std::string& address, const std::string& reason)> PageGaveUp;
     // Told when a page gave more than its share of fragments and the rest were dropped (optional).
     std::function<void(const std::string& address)> PageMalformed;
+    // Told once when the load has run to its end (optional); a stopped load is not told.
+    std::function<void()> LoadEnded;
 };
 
 // A page that did not come whole into the load, and why.

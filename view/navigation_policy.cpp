@@ -10,12 +10,10 @@ TNavigationVerdict DecideNavigation(const QUrl& url, TNavigationKind kind, bool 
         case TNavigationKind::LinkClicked:
             return IsOpenableLink(url) ? TNavigationVerdict::OpenLink : TNavigationVerdict::Refuse;
         case TNavigationKind::Own: {
-            // A written page arrives as a data: load with the empty page as its base; the
-            // reset goes to about:blank. Nothing else is ever loaded on purpose.
-            const QString scheme = url.scheme().toLower();
-            const bool ownScheme = scheme == "data" || url.toString() == "about:blank";
-            return isMainFrame && ownScheme ? TNavigationVerdict::Allow
-                                            : TNavigationVerdict::Refuse;
+            // The view loads the empty page and nothing else: written pages replace that page's
+            // document without a load of their own.
+            return isMainFrame && url.toString() == "about:blank" ? TNavigationVerdict::Allow
+                                                                  : TNavigationVerdict::Refuse;
         }
         case TNavigationKind::Other:
             break;

@@ -6,18 +6,24 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <QWebEngineScript>
+#include <utility>
+
+#include "view/document_swap.h"
 #include "view/markup_guard.h"
 #include "view/navigation_policy.h"
 #include "view/subresource_filter.h"
 
 namespace {
 
-// The engine shows written markup through a data: address, which it caps at 2 MB of encoded
-// text; a larger page would silently show nothing, so it is refused with an error instead.
-constexpr qsizetype kMaxPageBytes = 2 * 1024 * 1024 - 64 * 1024;
+// A written page holds one post, and a post is cut from one page body, which the HTTP client
+// caps at 256 MiB; anything longer cannot be a post and is refused rather than handed on.
+constexpr qsizetype kMaxPageChars = qsizetype{256} << 20;
+// Each message to the engine carries at most this much of a page (see document_swap.h).
+constexpr qsizetype kScriptChunkChars = qsizetype{1} << 20;
 
-// The base of every written page: the empty page, which grants no origin and no file access, so
-// relative references in a post resolve to nothing.
+// The one page the view ever loads: the empty page, which grants no origin and no file access,
+// so relative references in a post resolve to nothing. Written pages replace its document.
 QUrl BlankPage() {
     return QUrl(QStringLiteral("about:blank"));
 }
@@ -40,7 +46,7 @@ class TWebBrowser::WrittenPage : public THTMLDocument {
   public:
     explicit WrittenPage(TWebBrowser* owner) : owner_(owner) {}
     void write(const QString& markup) override {
-        if (pending_.size() + markup.size() > kMaxPageBytes) {
+        if (pending_.size() + markup.size() > kMaxPageChars) {
             throw EOleError("The page is too large for the HTML view");
         }
         pending_ += markup;
@@ -110,9 +116,22 @@ class TWebBrowser::Page : public QWebEnginePage {
 
 TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     OnOpenLink = [](const QUrl& address) { (void)QDesktopServices::openUrl(address); };
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // Built with the window: the engine's widget needs the window's kind of surface, and a window
+    // already shown would be made anew (a new system window) to get it.
+    ensureView();
+}
+
+QWebEngineView* TWebBrowser::engineView() {
+    ensureView();
+    return view_;
+}
+
+void TWebBrowser::ensureView() {
+    if (view_ != nullptr) {
+        return;
+    }
     view_ = new QWebEngineView(this);
     page_ = new Page(this, view_);
     // Made after the page, so freed after it: only pictures go to the network.
@@ -126,9 +145,36 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     // Showing a post must not pull the keyboard away from the address box (arrow-key stepping).
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    if (minimumTextPixels_ > 0) {
+        settings->setFontSize(QWebEngineSettings::MinimumFontSize, minimumTextPixels_);
+    }
     view_->setPage(page_);
     view_->setContextMenuPolicy(Qt::NoContextMenu);
-    layout->addWidget(view_);
+    layout()->addWidget(view_);
+    view_->show();
+
+    // Written pages need the empty page in place; anything that starts another load (or a
+    // renderer that died) means it has to be loaded again first.
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] { blankReady_ = false; });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        blankLoading_ = false;
+        blankReady_ = ok && page_->url() == BlankPage();
+        if (zoom_ > 0) {
+            page_->setZoomFactor(zoom_);  // the engine resets the zoom when a page loads
+        }
+        if (blankReady_ && waiting_) {
+            const QString markup = std::move(*waiting_);
+            waiting_.reset();
+            swapDocument(markup);
+        }
+    });
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        blankReady_ = false;
+        blankLoading_ = false;
+    });
+    if (zoom_ > 0) {
+        page_->setZoomFactor(zoom_);
+    }
 }
 
 TWebBrowser::~TWebBrowser() = default;
@@ -145,8 +191,15 @@ void TWebBrowser::Navigate(const QString& address) {
     if (DecideNavigation(url, TNavigationKind::Own, true) != TNavigationVerdict::Allow) {
         throw EOleError("The HTML view only shows pages written into it");
     }
+    ensureView();
     document_ = std::make_unique<WrittenPage>(this);
-    page_->setUrl(url);
+    // The empty page stays loaded between posts: resetting it means only that the next written
+    // page replaces whatever is shown. It is loaded when it is not there yet.
+    waiting_.reset();
+    if (!blankReady_ && !blankLoading_) {
+        blankLoading_ = true;
+        page_->setUrl(url);
+    }
 }
 
 THTMLDocument* TWebBrowser::Document() {
@@ -154,13 +207,43 @@ THTMLDocument* TWebBrowser::Document() {
 }
 
 void TWebBrowser::Refresh() {
-    view_->update();
+    if (view_ != nullptr) {
+        view_->update();
+    }
+}
+
+void TWebBrowser::setZoom(double factor) {
+    zoom_ = factor;
+    if (page_ != nullptr) {
+        page_->setZoomFactor(factor);
+    }
+}
+
+double TWebBrowser::zoom() const {
+    if (page_ != nullptr) {
+        return page_->zoomFactor();
+    }
+    return zoom_ > 0 ? zoom_ : 1.0;
+}
+
+void TWebBrowser::setMinimumTextPixels(int pixels) {
+    minimumTextPixels_ = pixels;
+    if (page_ != nullptr) {
+        page_->settings()->setFontSize(QWebEngineSettings::MinimumFontSize, pixels);
+    }
 }
 
 void TWebBrowser::showMarkup(const QString& markup) {
-    const QString page = DisarmPosters(DisarmHttpEquiv(markup));
-    if (page.toUtf8().toPercentEncoding().size() > kMaxPageBytes) {
-        throw EOleError("The page is too large for the HTML view");
+    QString page = DisarmPosters(DisarmHttpEquiv(markup));
+    if (!blankReady_) {
+        waiting_ = std::move(page);  // shown once the empty page is in place
+        return;
     }
-    page_->setHtml(page, BlankPage());
+    swapDocument(page);
+}
+
+void TWebBrowser::swapDocument(const QString& markup) {
+    for (const QString& script : DocumentSwapScripts(markup, kScriptChunkChars)) {
+        page_->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    }
 }

@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 class QWebEngineView;
@@ -44,18 +45,33 @@ class TWebBrowser : public QWidget {
     // Redraws what is shown; never reloads (that would drop the written page).
     void Refresh();
 
+    // The view's zoom (1.0 is the page's own size); kept across the view's own page loads.
+    void setZoom(double factor);
+    double zoom() const;
+    // No text of a page is shown smaller than this (0: the engine's own rule).
+    void setMinimumTextPixels(int pixels);
+
     // Receives every web link the user clicks inside a page; the view itself stays put.
     std::function<void(const QUrl& address)> OnOpenLink;
 
     // The engine view inside, for tests that read the shown document back.
-    QWebEngineView* engineView() const { return view_; }
+    QWebEngineView* engineView();
 
   private:
+    void ensureView();
     class WrittenPage;
     class Page;
     void showMarkup(const QString& markup);
+    void swapDocument(const QString& markup);
 
     QWebEngineView* view_ = nullptr;
     Page* page_ = nullptr;
     std::unique_ptr<WrittenPage> document_;
+    // The empty page that written pages replace the document of: loaded, or on its way.
+    bool blankReady_ = false;
+    bool blankLoading_ = false;
+    // A page closed before the empty page was in place.
+    std::optional<QString> waiting_;
+    double zoom_ = 0;  // 0: never set, the engine's own
+    int minimumTextPixels_ = 0;
 };

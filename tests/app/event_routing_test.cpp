@@ -64,6 +64,105 @@ TEST_F(EventRoutingTest, AutoRepeatedReleasesAreNotReported) {
     EXPECT_EQ(Handlers(), std::vector<std::string>({"KeyUp"}));
 }
 
+// Qt's codes for "%", "&", "'" and "(" are the numbers the handler knows as the arrow keys; typed
+// into an address they must not step. Only the real arrows are reported as 37 to 40.
+TEST_F(EventRoutingTest, CharactersOnTheArrowCodesAreNotArrows) {
+    QLineEdit* box = form->edt_directory_URL;
+    box->clear();
+    form->show();
+    box->setFocus();
+    QTest::keyClicks(box, "%'&(");
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Down);
+    std::vector<int> released;
+    for (const auto& call : RecordedCalls()) {
+        if (call.handler == "KeyUp") {
+            released.push_back(call.key);
+        }
+    }
+    EXPECT_EQ(released, (std::vector<int>{0, 0, 0, 0, 38, 40}));
+    EXPECT_EQ(box->text(), "%'&(");
+}
+
+// Under X11 a held key may come as release/press pairs with one time stamp that Qt does not mark
+// as repeats: one physical press is one step, on its first release; the next press steps again.
+TEST_F(EventRoutingTest, AHeldKeyStepsOnceThroughUnmarkedRepeats) {
+    QLineEdit* box = form->edt_directory_URL;
+    const auto send = [&](QEvent::Type type, Qt::Key key, ulong time) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString());
+        event.setTimestamp(time);
+        QApplication::sendEvent(box, &event);
+    };
+    send(QEvent::KeyPress, Qt::Key_Right, 1000);
+    for (ulong t = 1500; t <= 1800; t += 100) {  // the repeats: release and press at once
+        send(QEvent::KeyRelease, Qt::Key_Right, t);
+        send(QEvent::KeyPress, Qt::Key_Right, t);
+    }
+    send(QEvent::KeyRelease, Qt::Key_Right, 1850);  // the key comes up
+    EXPECT_EQ(CallsOf("KeyUp"), 1);
+    send(QEvent::KeyPress, Qt::Key_Right, 2000);  // a new press
+    send(QEvent::KeyRelease, Qt::Key_Right, 2080);
+    EXPECT_EQ(CallsOf("KeyUp"), 2);
+    // Another key's release at the same instant is no repeat of this one.
+    send(QEvent::KeyPress, Qt::Key_Left, 2080);
+    send(QEvent::KeyRelease, Qt::Key_Left, 2100);
+    EXPECT_EQ(CallsOf("KeyUp"), 3);
+}
+
+// Keys that step work whatever has the focus (the view's inner widget, say), once per physical
+// press; while the address box has the focus they are its own. Ctrl+plus/minus/0 zoom anywhere.
+TEST_F(EventRoutingTest, WindowWideKeysStepAndZoom) {
+    form->show();
+    QWidget* view = form->wb1->engineView()->focusProxy();
+    if (view == nullptr) {
+        view = form->wb1->engineView();
+    }
+    const struct {
+        Qt::Key key;
+        TKeyStep step;
+    } steps[] = {{Qt::Key_Right, TKeyStep::Next},    {Qt::Key_PageDown, TKeyStep::Next},
+                 {Qt::Key_Left, TKeyStep::Previous}, {Qt::Key_PageUp, TKeyStep::Previous},
+                 {Qt::Key_Home, TKeyStep::Opening},  {Qt::Key_End, TKeyStep::Last}};
+    for (const auto& s : steps) {
+        RecordedCalls().clear();
+        QTest::keyPress(view, s.key);
+        for (QEvent::Type type : {QEvent::KeyRelease, QEvent::KeyPress}) {  // a marked repeat
+            QKeyEvent repeat(type, s.key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(view, &repeat);
+        }
+        EXPECT_EQ(CallsOf("StepByKey"), 0) << "stepped before the key came up";
+        QTest::keyRelease(view, s.key);
+        ASSERT_EQ(RecordedCalls().size(), 1u) << s.key;
+        EXPECT_EQ(RecordedCalls()[0].handler, "StepByKey");
+        EXPECT_EQ(RecordedCalls()[0].key, static_cast<int>(s.step));
+    }
+    // The window itself (no control with the focus) steps as well.
+    RecordedCalls().clear();
+    QTest::keyClick(form.get(), Qt::Key_PageDown);
+    EXPECT_EQ(CallsOf("StepByKey"), 1);
+    // Shift+Right is a selection key, not a step; Home in the address box moves its caret.
+    RecordedCalls().clear();
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(form->edt_directory_URL, Qt::Key_Home);
+    EXPECT_EQ(CallsOf("StepByKey"), 0);
+
+    RecordedCalls().clear();
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(form->edt_directory_URL, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_0, Qt::ControlModifier);
+    std::vector<int> zooms;
+    for (const auto& call : RecordedCalls()) {
+        if (call.handler == "ZoomByKey") {
+            zooms.push_back(call.key);
+        }
+    }
+    EXPECT_EQ(zooms, (std::vector<int>{
+                         static_cast<int>(TZoomKey::In), static_cast<int>(TZoomKey::In),
+                         static_cast<int>(TZoomKey::Out), static_cast<int>(TZoomKey::Reset)}));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(EventRoutingTest, AHandlerCanSwallowAKeyAndItsErrorsGoToTheDisplay) {
     QLineEdit* box = form->edt_directory_URL;
     box->clear();

@@ -9,6 +9,5 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     PrepareHeadlessGui();
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8("Tovalin 澜页"));
     return RUN_ALL_TESTS();
 }

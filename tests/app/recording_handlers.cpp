@@ -51,6 +51,13 @@ void TForm1::lbl_ad1MouseMove(QObject* Sender, Qt::KeyboardModifiers, int, int) 
 void TForm1::lbl_ad1MouseLeave(QObject* Sender) {
     Record("lbl_ad1MouseLeave", Sender);
 }
+void TForm1::ConnectReading() {}
+void TForm1::StepByKey(TKeyStep step) {
+    Record("StepByKey", this, static_cast<int>(step));
+}
+void TForm1::ZoomByKey(TZoomKey zoom) {
+    Record("ZoomByKey", this, static_cast<int>(zoom));
+}
 void TForm1::OpenInExplorer(const std::string&) {
     Record("OpenInExplorer", this);
 }

@@ -188,6 +188,23 @@ void XSession::Key(const std::string& keys) {
     Tool("xdotool key --clearmodifiers " + keys);
 }
 
+void XSession::Hold(const std::string& key, std::chrono::milliseconds held) {
+    Tool("xdotool keydown " + key);
+    std::this_thread::sleep_for(held);
+    Tool("xdotool keyup " + key);
+}
+
+std::string XSession::Title(const std::string& windowId) {
+    // _NET_WM_NAME(UTF8_STRING) = "title"
+    const std::string line = Tool("xprop -id " + windowId + " _NET_WM_NAME");
+    const size_t open = line.find('"');
+    const size_t close = line.rfind('"');
+    if (open == std::string::npos || close == open) {
+        return {};
+    }
+    return line.substr(open + 1, close - open - 1);
+}
+
 void XSession::Type(const std::string& text) {
     Tool("xdotool type --delay 8 -- " + Quote(text));
 }

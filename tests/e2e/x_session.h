@@ -72,6 +72,10 @@ class XSession {
     bool Visible(int pid, const std::string& id);
 
     void Key(const std::string& keys);  // e.g. "Return", "ctrl+a", "Right"
+    // Holds `key` down for `held` (past the system's repeat delay, say), then lets it go.
+    void Hold(const std::string& key, std::chrono::milliseconds held);
+    // The window's title as the window manager reads it (_NET_WM_NAME).
+    std::string Title(const std::string& windowId);
     void Type(const std::string& text);
     void Click(int x, int y);  // left button at screen position
     void MoveMouse(int x, int y);

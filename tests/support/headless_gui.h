@@ -4,6 +4,7 @@
 // the tests run as root.
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 inline void PrepareHeadlessGui() {
@@ -14,4 +15,8 @@ inline void PrepareHeadlessGui() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The window remembers what was read in the user's settings: tests keep theirs apart, in a
+    // folder that goes with the test run.
+    static QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
 }

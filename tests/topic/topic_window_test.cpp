@@ -17,6 +17,7 @@
 
 #include "announce/shared_values.h"
 #include "app/dialogs.h"
+#include "app/reading.h"
 #include "app/unit1.h"
 #include "tests/topic/topic_site.h"
 #include "topic/my_thread.h"
@@ -62,6 +63,15 @@ class TopicWindowTest : public ::testing::Test {
     }
 
     QString Caption() const { return form->lbl_LZName->text(); }
+    QString Status() const { return form->lbl_status->text(); }
+    bool StatusBecomes(const char* text) {
+        return WaitFor([&] { return Status() == QString::fromUtf8(text); });
+    }
+    // A key pressed and released in the view, as the user does after a click into the post.
+    void KeyInView(Qt::Key key) {
+        QWidget* view = form->wb1->engineView()->focusProxy();
+        QTest::keyClick(view != nullptr ? view : form->wb1->engineView(), key);
+    }
 
     // The markup the view shows now.
     QString ViewHtml() {
@@ -279,6 +289,93 @@ TEST_F(TopicWindowTest, ALoadSupersededBeforeItsFirstPageShowsNothing) {
     EXPECT_EQ(StarterName(), "Bob");
     EXPECT_EQ(form->PostList->Snapshot(), (std::vector<std::string>{"b1\n"}));
     EXPECT_EQ(server->RequestCount(), 2u);
+}
+
+// The status line says what the load is doing, which post of how many is shown, when the end
+// is reached, and in words why a load found nothing.
+TEST_F(TopicWindowTest, TheStatusLineFollowsTheLoadAndSaysWhyItFailed) {
+    TTopicSite site;
+    site.pages["/t/1"] =
+        Page(Starter("u", "安娜") + Opening("<p>开篇</p>") + Reply("安娜", "<p>r1</p>") +
+             Reply("安娜", "<p>r2</p>") + Next("{base}/t/1?p=2"));
+    site.pages["/t/1?p=2"] = Page(Reply("安娜", "<p>r3</p>") + LastPageNext());
+    site.pages["/plain"] = "<html><body><p>no topic here</p></body></html>";
+    auto gate = std::make_shared<std::atomic<bool>>(false);
+    site.gates["/t/1?p=2"] = gate;
+    const auto server = Serve(site);
+
+    form->show();
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/t/1")));
+    PressEnter();
+    EXPECT_EQ(Status(), QString::fromUtf8("正在载入第 1 页…"));
+    ASSERT_TRUE(StatusBecomes("第 1 / 3 帖　正在载入第 2 页…"));
+    KeyInView(Qt::Key_Right);
+    KeyInView(Qt::Key_Right);
+    EXPECT_EQ(form->PostIndex, 1);
+    EXPECT_EQ(Status(), QString::fromUtf8("第 3 / 3 帖　正在载入第 2 页…"));
+    form->btn_rightClick(form->btn_right);
+    EXPECT_EQ(Status(), QString::fromUtf8("第 3 / 3 帖　已是目前最后一帖　正在载入第 2 页…"));
+    gate->store(true);
+    ASSERT_TRUE(StatusBecomes("第 3 / 4 帖"));
+    form->btn_rightClick(form->btn_right);
+    form->btn_rightClick(form->btn_right);
+    EXPECT_EQ(Status(), QString::fromUtf8("第 4 / 4 帖　已是最后一帖"));
+
+    // A page that is no topic page.
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/plain")));
+    PressEnter();
+    ASSERT_TRUE(StatusBecomes("此页不是话题页面"));
+
+    // A port nobody listens on: refused on every attempt.
+    const std::string closed = server->Url("/t/1");
+    server->Stop();
+    form->edt_directory_URL->setText(QString::fromStdString(closed));
+    PressEnter();
+    ASSERT_TRUE(StatusBecomes("第 1 / 1 帖　载入失败：连接被拒绝")) << Status().toStdString();
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+// Home and End from the view; the post shown last in a topic comes back when the topic is loaded
+// again, once its pages have come that far.
+TEST_F(TopicWindowTest, HomeEndAndThePostShownLastInATopic) {
+    TTopicSite site;
+    site.pages["/a"] = Page(Starter("u", "Ann") + Opening("<p>A0</p>") + Reply("Ann", "<p>A1</p>") +
+                            Reply("Ann", "<p>A2</p>") + Next("{base}/a?p=2"));
+    site.pages["/a?p=2"] = Page(Reply("Ann", "<p>A3</p>") + LastPageNext());
+    site.pages["/b"] = Page(Starter("u", "Bob") + Opening("<p>B0</p>") + Reply("Bob", "<p>B1</p>"));
+    const auto server = Serve(site);
+    const QString a = QString::fromStdString(server->Url("/a"));
+    form->show();
+
+    form->edt_directory_URL->setText(a);
+    PressEnter();
+    ASSERT_TRUE(StatusBecomes("第 1 / 4 帖"));
+    KeyInView(Qt::Key_End);
+    EXPECT_EQ(form->PostIndex, 2);
+    EXPECT_TRUE(ViewShows("<p>A3</p>"));
+    KeyInView(Qt::Key_Home);
+    EXPECT_EQ(form->PostIndex, -1);
+    EXPECT_TRUE(ViewShows("<p>A0</p>"));
+    EXPECT_EQ(Status(), QString::fromUtf8("第 1 / 4 帖"));
+    KeyInView(Qt::Key_PageDown);
+    KeyInView(Qt::Key_PageDown);
+    KeyInView(Qt::Key_PageDown);
+    KeyInView(Qt::Key_PageUp);
+    EXPECT_EQ(form->PostIndex, 1);
+    EXPECT_TRUE(ViewShows("<p>A2</p>"));
+
+    form->edt_directory_URL->setText(QString::fromStdString(server->Url("/b")));
+    PressEnter();
+    ASSERT_TRUE(StatusBecomes("第 1 / 2 帖"));
+
+    form->edt_directory_URL->setText(a);
+    PressEnter();
+    ASSERT_TRUE(WaitFor([&] { return form->PostIndex == 1; }));
+    EXPECT_TRUE(ViewShows("<p>A2</p>"));
+    ASSERT_TRUE(StatusBecomes("第 3 / 4 帖"));
+    EXPECT_EQ(form->Reading->memory->LastTopic(), a);
+    EXPECT_EQ(form->Reading->memory->RecentTopics().front(), a);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 }  // namespace
