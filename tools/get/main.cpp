@@ -1,34 +1,61 @@
-// tovalin-get URL...: GETs each address in turn on one client and writes the bodies to standard
-// output; the first failure is printed as "<ErrorClass>: <message>" and ends the run with 1.
+// tovalin-get [OPTIONS] URL...: GETs each address in turn on one client and writes the bodies to
+// standard output; the first failure is printed as "tovalin-get: <address>: <ErrorClass>:
+// <message>" and ends the run with 1.
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "net/net_exceptions.h"
 #include "net/net_http.h"
+#include "tools/cli/tool_cli.h"
+
+namespace {
+
+constexpr const char* kTool = "tovalin-get";
+constexpr int kExitFailed = 1;
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: tovalin-get URL...\n");
-        return 2;
+    CLI::App app(
+        "Fetch addresses with Tovalin's HTTP client and write the bodies to standard "
+        "output, for diagnosing a site by hand.",
+        kTool);
+    tovalin::cli::AddVersion(app, kTool);
+    std::vector<std::string> urls;
+    bool followRedirects = false;
+    app.add_option("URL", urls, "Addresses to fetch, in order, on one connection")->required();
+    app.add_flag("-L,--location", followRedirects, "Follow redirects");
+    app.footer(
+        "Exit status: 0 every address fetched and written, 1 a request or a write failed, "
+        "2 a bad command line.");
+    if (const auto done = tovalin::cli::Parse(app, kTool, argc, argv)) {
+        return *done;
     }
+
     TNetHTTP http;
-    for (int i = 1; i < argc; ++i) {
+    http.HandleRedirects = followRedirects;
+    for (const std::string& url : urls) {
         try {
-            const std::string body = http.Get(argv[i]);
+            const std::string body = http.Get(url);
             if (std::fwrite(body.data(), 1, body.size(), stdout) != body.size()) {
-                std::fprintf(stderr, "tovalin-get: cannot write to standard output\n");
-                return 1;
+                std::fprintf(stderr, "%s: cannot write to standard output\n", kTool);
+                return kExitFailed;
             }
         } catch (const ENetException& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "%s: %s\n", e.ClassName(), e.what());
-            return 1;
+            std::fprintf(stderr, "%s: %s: %s: %s\n", kTool, url.c_str(), e.ClassName(), e.what());
+            return kExitFailed;
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "Exception: %s\n", e.what());
-            return 1;
+            std::fprintf(stderr, "%s: %s: %s\n", kTool, url.c_str(), e.what());
+            return kExitFailed;
         }
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write to standard output\n", kTool);
+        return kExitFailed;
+    }
+    return 0;
 }
