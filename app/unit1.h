@@ -114,6 +114,8 @@ public:
     void btn1Click(QObject* Sender);
     void btn_rightClick(QObject* Sender);
     void btn_leftClick(QObject* Sender);
+    // An address from the command line: put into the address box and loaded as Enter would.
+    void LoadAtStart(const QString& address);
     // Shows one post fragment (UTF-8) under the starter's caption.
     void RenderPost(const std::string& fragment);
 

@@ -50,6 +50,12 @@ void TForm1::edt_directory_URLKeyPress(QObject*, QChar& Key) {
     StartTopicLoad(this);
 }
 
+void TForm1::LoadAtStart(const QString& address) {
+    edt_directory_URL->setText(address);
+    QChar enter(kEnter);
+    edt_directory_URLKeyPress(edt_directory_URL, enter);
+}
+
 void TForm1::btn1Click(QObject*) {
     if (NetworkFailed == 1) {
         Dialogs().showMessage(kNetworkFailedMessage);
