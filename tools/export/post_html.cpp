@@ -111,7 +111,8 @@ void AppendAttribute(std::string& out, std::string_view name, std::string_view v
     out += '"';
 }
 
-void AppendStartTag(std::string& out, const GumboNode* node, const char* const* allowed) {
+void AppendStartTag(std::string& out, const TParsedMarkup& parsed, const GumboNode* node,
+                    const char* const* allowed) {
     const GumboTag tag = node->v.element.tag;
     out += '<';
     out += gumbo_normalized_tagname(tag);
@@ -122,12 +123,12 @@ void AppendStartTag(std::string& out, const GumboNode* node, const char* const* 
             continue;
         }
         const std::string_view name = attribute->name;
+        const std::string value = parsed.Text(attribute->value);
         if (name == "title" || name == "lang") {
-            AppendAttribute(out, name, attribute->value);
+            AppendAttribute(out, name, value);
             continue;
         }
         if (name == "dir") {
-            const std::string_view value = attribute->value;
             if (value == "ltr" || value == "rtl" || value == "auto") {
                 AppendAttribute(out, name, value);
             }
@@ -141,15 +142,13 @@ void AppendStartTag(std::string& out, const GumboNode* node, const char* const* 
             continue;  // event handlers, style, http-equiv and the rest
         }
         if (name == "href" || name == "cite" || name == "src") {
-            const std::string address = SafeAddress(
-                attribute->value, name == "src" ? TAddressUse::Picture : TAddressUse::Link);
+            const std::string address =
+                SafeAddress(value, name == "src" ? TAddressUse::Picture : TAddressUse::Link);
             if (!address.empty()) {
                 AppendAttribute(out, name, address);
             }
-        } else if (name == "alt") {
-            AppendAttribute(out, name, attribute->value);
-        } else if (AllDigits(attribute->value)) {
-            AppendAttribute(out, name, attribute->value);
+        } else if (name == "alt" || AllDigits(value.c_str())) {
+            AppendAttribute(out, name, value);
         }
     }
     if (tag == GUMBO_TAG_A) {
@@ -166,11 +165,11 @@ std::string SanitizePostHtml(std::string_view fragment) {
     out.reserve(fragment.size());
     Walk(
         parsed.Root(),
-        [&out](const GumboNode* node) {
+        [&out, &parsed](const GumboNode* node) {
             switch (node->type) {
                 case GUMBO_NODE_TEXT:
                 case GUMBO_NODE_WHITESPACE:
-                    out += HtmlEscape(ReplaceControls(node->v.text.text));
+                    out += HtmlEscape(ReplaceControls(parsed.Text(node->v.text.text)));
                     return false;
                 case GUMBO_NODE_ELEMENT:
                     break;
@@ -182,10 +181,10 @@ std::string SanitizePostHtml(std::string_view fragment) {
             }
             const char* const* allowed = AllowedAttributes(node->v.element.tag);
             if (allowed != nullptr) {
-                AppendStartTag(out, node, allowed);
+                AppendStartTag(out, parsed, node, allowed);
                 if (node->v.element.tag == GUMBO_TAG_PRE) {
-                    out +=
-                        '\n';  // the parser drops a newline right after <pre>: keep the text's own
+                    // The parser drops a newline right after <pre>: keep the text's own.
+                    out += '\n';
                 }
             }
             return true;

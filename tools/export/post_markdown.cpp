@@ -1,5 +1,6 @@
 // The Markdown converter: a post's tree written as CommonMark.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -19,8 +20,28 @@ constexpr std::size_t kMaxBlockNesting = 16;
 // the text inside it once.
 constexpr std::size_t kMaxInlineNesting = 8;
 
+// What a character is to the converter: plain, white space, or punctuation that Markdown could
+// read as syntax (escaped with a backslash, which before ASCII punctuation is always literal).
+enum class TCharKind : unsigned char { Plain, Space, Punctuation };
+
+constexpr std::array<TCharKind, 256> CharKinds() {
+    std::array<TCharKind, 256> kinds{};
+    for (const char c : std::string_view(" \t\n\r\f")) {
+        kinds[static_cast<unsigned char>(c)] = TCharKind::Space;
+    }
+    for (const char c : std::string_view("\\`*_[]<>#!&|~+-=.():\"'{}$%,;/?@^")) {
+        kinds[static_cast<unsigned char>(c)] = TCharKind::Punctuation;
+    }
+    return kinds;
+}
+constexpr std::array<TCharKind, 256> kCharKinds = CharKinds();
+
+TCharKind KindOf(char c) {
+    return kCharKinds[static_cast<unsigned char>(c)];
+}
+
 bool IsMarkdownPunctuation(char c) {
-    return std::strchr("\\`*_[]<>#!&|~+-=.():\"'{}$%,;/?@^", c) != nullptr && c != '\0';
+    return KindOf(c) == TCharKind::Punctuation;
 }
 
 // The code point at text[at] (valid UTF-8), for the punctuation test of emphasis.
@@ -84,13 +105,15 @@ std::string MarkdownDestination(std::string_view address) {
 
 class TMarkdownWriter {
   public:
-    explicit TMarkdownWriter(std::size_t sizeHint) { out_.reserve(sizeHint); }
+    TMarkdownWriter(const TParsedMarkup& parsed, std::size_t sizeHint) : parsed_(parsed) {
+        out_.reserve(sizeHint);
+    }
 
     bool Enter(const GumboNode* node) {
         switch (node->type) {
             case GUMBO_NODE_TEXT:
             case GUMBO_NODE_WHITESPACE:
-                Text(node->v.text.text);
+                Text(parsed_.Text(node->v.text.text));
                 return false;
             case GUMBO_NODE_ELEMENT:
                 break;
@@ -295,19 +318,29 @@ class TMarkdownWriter {
             preText_ += text;
             return;
         }
-        for (const char c : text) {
-            if (IsAsciiSpace(c)) {
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const TCharKind kind = KindOf(text[i]);
+            if (kind == TCharKind::Space) {
                 pendingSpace_ = true;
+                ++i;
                 continue;
             }
             if (pendingSpace_ && !para_.empty() && para_.back() != '\n') {
                 para_ += ' ';
             }
             pendingSpace_ = false;
-            if (IsMarkdownPunctuation(c)) {
-                para_ += '\\';  // a backslash before ASCII punctuation is always that character
+            if (kind == TCharKind::Punctuation) {
+                para_ += '\\';
+                para_ += text[i++];
+                continue;
             }
-            para_ += c;
+            std::size_t end = i + 1;  // plain characters go in one piece
+            while (end < text.size() && KindOf(text[end]) == TCharKind::Plain) {
+                ++end;
+            }
+            para_.append(text, i, end - i);
+            i = end;
         }
     }
 
@@ -324,7 +357,8 @@ class TMarkdownWriter {
 
     void Picture(const GumboNode* node) {
         const char* src = AttributeValue(node, "src");
-        const std::string address = src == nullptr ? "" : SafeAddress(src, TAddressUse::Picture);
+        const std::string address =
+            src == nullptr ? "" : SafeAddress(parsed_.Text(src), TAddressUse::Picture);
         if (address.empty()) {
             return;
         }
@@ -334,7 +368,7 @@ class TMarkdownWriter {
         }
         pendingSpace_ = false;
         para_ += "![";
-        para_ += MarkdownInline(alt == nullptr ? "" : alt);
+        para_ += MarkdownInline(alt == nullptr ? "" : parsed_.Text(alt));
         para_ += "](<";
         para_ += MarkdownDestination(address);
         para_ += ">)";
@@ -378,7 +412,8 @@ class TMarkdownWriter {
         std::string wrapped;
         if (open.delimiter.empty()) {
             const char* href = AttributeValue(node, "href");
-            const std::string address = href == nullptr ? "" : SafeAddress(href, TAddressUse::Link);
+            const std::string address =
+                href == nullptr ? "" : SafeAddress(parsed_.Text(href), TAddressUse::Link);
             if (address.empty()) {
                 return;
             }
@@ -535,6 +570,7 @@ class TMarkdownWriter {
         preText_.clear();
     }
 
+    const TParsedMarkup& parsed_;
     std::string out_;
     std::string para_;
     bool pendingSpace_ = false;
@@ -551,7 +587,7 @@ class TMarkdownWriter {
 
 std::string PostToMarkdown(std::string_view fragment) {
     const TParsedMarkup parsed(fragment, GUMBO_TAG_DIV);
-    TMarkdownWriter writer(fragment.size());
+    TMarkdownWriter writer(parsed, fragment.size());
     Walk(
         parsed.Root(), [&writer](const GumboNode* node) { return writer.Enter(node); },
         [&writer](const GumboNode* node) { writer.Leave(node); });

@@ -60,9 +60,9 @@ std::string MarkupText(std::string_view fragment) {
     TLineText text;
     Walk(
         parsed.Root(),
-        [&text](const GumboNode* node) {
+        [&text, &parsed](const GumboNode* node) {
             if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
-                text.Add(node->v.text.text);
+                text.Add(parsed.Text(node->v.text.text));
             }
             return node->type == GUMBO_NODE_ELEMENT && !DroppedWithContent(node);
         },
@@ -89,9 +89,9 @@ std::string PageTitle(std::string_view page) {
     TLineText title;
     Walk(
         parsed.Root(),
-        [&title](const GumboNode* node) {
+        [&title, &parsed](const GumboNode* node) {
             if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
-                title.Add(node->v.text.text);
+                title.Add(parsed.Text(node->v.text.text));
             }
             return node->type == GUMBO_NODE_ELEMENT && IsHtmlElement(node);
         },

@@ -1,9 +1,12 @@
 #include "tools/export/topic_export.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "net/net_exceptions.h"
@@ -235,6 +238,38 @@ void WriteJsonArray(const std::vector<Text>& items, std::string& buffer, const T
     write(items.empty() ? "]" : "\n  ]");
 }
 
+// Posts converted at a time: each batch is converted on every core, then written in order, so
+// the memory held stays bounded whatever the topic's size.
+constexpr std::size_t kConvertBatch = 256;
+
+// Converts the posts with `convert` on every core and hands each result to `write` in order.
+void ConvertInOrder(const std::vector<std::string_view>& posts,
+                    std::string (*convert)(std::string_view),
+                    const std::function<void(std::size_t, const std::string&)>& write) {
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> converted(kConvertBatch);
+    for (std::size_t start = 0; start < posts.size(); start += kConvertBatch) {
+        const std::size_t count = std::min(kConvertBatch, posts.size() - start);
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            for (std::size_t i; (i = next.fetch_add(1)) < count;) {
+                converted[i] = convert(posts[start + i]);
+            }
+        };
+        std::vector<std::thread> helpers;
+        for (std::size_t c = 1; c < cores && c < count; ++c) {
+            helpers.emplace_back(work);
+        }
+        work();
+        for (std::thread& helper : helpers) {
+            helper.join();
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            write(start + i, converted[i]);
+        }
+    }
+}
+
 // Addresses may come from the command line as any bytes: invalid ones keep their meaning as %XX.
 std::vector<std::string> Addresses(const std::vector<std::string>& addresses) {
     std::vector<std::string> out;
@@ -286,11 +321,11 @@ void WriteHtml(const TTopicExport& t, const TSink& write) {
     write(std::string(kHtmlHead) + "<title>" + heading + "</title></head>\n<body>\n<h1>" + heading +
           "</h1>\n<p class=\"starter\">" + starter + "</p>\n<div class=\"post opening\">\n" +
           SanitizePostHtml(t.FirstPost) + "\n</div>\n");
-    for (const std::string_view post : t.Posts) {
+    ConvertInOrder(t.Posts, SanitizePostHtml, [&write](std::size_t, const std::string& post) {
         write("<hr>\n<div class=\"post\">\n");
-        write(SanitizePostHtml(post));
+        write(post);
         write("\n</div>\n");
-    }
+    });
     write("</body></html>\n");
 }
 
@@ -308,10 +343,10 @@ void WriteMarkdown(const TTopicExport& t, const TSink& write) {
         head += " " + MarkdownAddress(t.StarterUrl);
     }
     write(head + "\n\n## Opening post\n\n" + PostToMarkdown(t.FirstPost));
-    for (std::size_t i = 0; i < t.Posts.size(); ++i) {
+    ConvertInOrder(t.Posts, PostToMarkdown, [&write](std::size_t i, const std::string& post) {
         write("\n## Post " + std::to_string(i + 1) + "\n\n");
-        write(PostToMarkdown(t.Posts[i]));
-    }
+        write(post);
+    });
 }
 
 }  // namespace
