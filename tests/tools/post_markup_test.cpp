@@ -12,6 +12,7 @@
 
 #include "tools/export/export_text.h"
 #include "tools/export/html_tree.h"
+#include "tools/export/topic_export.h"
 
 namespace {
 
@@ -301,7 +302,9 @@ TEST(PostMarkup, ReplacingTextRunsBeforeParsingChangesNothing) {
              "<script><!--<script></script>abcd</script>efgh",
              "<a href=\"http://x.test/abcd?efgh=ijkl\" title='mnop > qrst'>uvwx</a> <3abcd </ "
              "efgh>",
-             "<p>abcd\xef\xbb\xbf" "efgh \xc2\xa0" "ijkl\r\nmnop\x01qrst</p><table>abcd<tr><td>efgh",
+             "<p>abcd\xef\xbb\xbf"
+             "efgh \xc2\xa0"
+             "ijkl\r\nmnop\x01qrst</p><table>abcd<tr><td>efgh",
              "<pre>\nabcd\n</pre><p/><P CLASS=abcd>efgh</P><h1>ijkl</h1><plaintext>mnop<b>qrst",
              "<a href=javascript:alert(1)>abcd</a><img src=data:image/png;base64,abcd alt=efgh>",
              "<!DOCTYPE html abcd><?xml abcd?><![CDATA[abcd]]><math><![CDATA[efgh]]></math>",
@@ -321,6 +324,47 @@ TEST(PostMarkup, ReplacingTextRunsBeforeParsingChangesNothing) {
         EXPECT_EQ(PostToMarkdown(post), markdown);
         EXPECT_EQ(MarkupText(post), text);
     }
+}
+
+// The document's own head: a hostile title, starter name and starter address can neither run
+// in the HTML nor add blocks to the Markdown nor reach a terminal.
+TEST(PostMarkup, TheTitleAndTheStarterCannotBreakOut) {
+    TTopicExport topic;
+    topic.Title = "T\x1b]0;pwned\x07itle</title><script>alert(1)</script>";
+    topic.StarterName = "<b>Na</b>me\n# injected heading\n- item";
+    topic.StarterUrl = "javascript:alert(1)//\" onmouseover=\"alert(1)";
+    topic.FirstPost = "<p>opening</p>";
+    const std::string html = FormatExport(topic, TExportFormat::Html);
+    EXPECT_EQ(html.find("<script"), std::string::npos) << html;
+    EXPECT_EQ(html.find("javascript:"), std::string::npos) << html;
+    EXPECT_EQ(html.find("onmouseover=\""), std::string::npos) << html;
+    EXPECT_NE(html.find("script-src 'none'; object-src 'none'"), std::string::npos);
+    EXPECT_NE(html.find("<h1>T\xEF\xBF\xBD]0;pwned\xEF\xBF\xBDitle&lt;/title&gt;"),
+              std::string::npos)
+        << html;
+
+    const std::string markdown = FormatExport(topic, TExportFormat::Markdown);
+    cmark_node* document =
+        cmark_parse_document(markdown.data(), markdown.size(), CMARK_OPT_DEFAULT);
+    int headings = 0;
+    int others = 0;
+    for (cmark_node* block = cmark_node_first_child(document); block != nullptr;
+         block = cmark_node_next(block)) {
+        (cmark_node_get_type(block) == CMARK_NODE_HEADING ? headings : others) += 1;
+    }
+    cmark_node_free(document);
+    EXPECT_EQ(headings, 2) << markdown;  // the title and "Opening post"
+    EXPECT_EQ(others, 2) << markdown;    // the starter line and the opening post
+    EXPECT_EQ(ReadMarkdown(markdown).rawHtml, 0) << markdown;
+    for (const std::string& out : {html, markdown}) {
+        for (const char c : out) {
+            ASSERT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << out;
+        }
+    }
+    // A web address keeps its autolink whole: a '>' in it cannot end the link early.
+    topic.StarterUrl = "http://x.test/p>q <r";
+    const std::string linked = FormatExport(topic, TExportFormat::Markdown);
+    EXPECT_NE(linked.find("<http://x.test/p%3Eq%20%3Cr>"), std::string::npos) << linked;
 }
 
 TEST(PostMarkup, TitlesAndNamesAreText) {

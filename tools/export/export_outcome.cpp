@@ -6,8 +6,21 @@ TExportOutcome DecideOutcome(const std::string& tool, const std::string& address
                              const TTopicExport& topic, const std::string& stoppedBy) {
     TExportOutcome outcome;
     // Addresses reach a terminal: what a site or a command line put in them must not act there.
+    // One line each: a reason's own line breaks ("Socket Error # 10061\r\nConnection refused.")
+    // become spaces.
     const auto line = [&tool](const std::string& about, const std::string& what) {
-        return ReplaceControls(tool + ": " + about + ": " + what);
+        std::string text = tool + ": " + about + ": ";
+        for (std::size_t i = 0; i < what.size(); ++i) {
+            if (what[i] == '\r' || what[i] == '\n') {
+                if (what[i] == '\r' && i + 1 < what.size() && what[i + 1] == '\n') {
+                    ++i;
+                }
+                text += ' ';
+            } else {
+                text += what[i];
+            }
+        }
+        return ReplaceControls(text);
     };
     if (topic.Pages.empty()) {
         outcome.ExitStatus = kExitFailed;

@@ -182,12 +182,18 @@ std::string MarkdownAutolinkAddress(std::string_view address) {
     const std::string clean = PercentEncodeInvalidUtf8(address);
     std::string out;
     out.reserve(clean.size());
-    for (const char c : clean) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F || c == '<' || c == '>') {
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(clean[i]);
+        // C1 controls (C2 80..C2 9F) are controls to a terminal as much as the C0 ones.
+        const bool c1 =
+            byte == 0xC2 && i + 1 < clean.size() && static_cast<unsigned char>(clean[i + 1]) < 0xA0;
+        if (byte <= 0x20 || byte == 0x7F || clean[i] == '<' || clean[i] == '>') {
             AppendPercent(out, byte);
+        } else if (c1) {
+            AppendPercent(out, byte);
+            AppendPercent(out, static_cast<unsigned char>(clean[++i]));
         } else {
-            out += c;
+            out += clean[i];
         }
     }
     return out;

@@ -104,7 +104,12 @@ std::string RunLoad(TExportRecorder& recorder, const TOptions& options) {
     std::thread worker([&recorder, &options, waiter] {
         TNetHTTP http;
         ConfigureClient(http, options);
-        recorder.Run([&http](const std::string& address) { return http.Get(address); });
+        try {
+            recorder.Run([&http](const std::string& address) { return http.Get(address); });
+        } catch (const std::exception& e) {
+            // The load itself catches every failure of a request; this is running out of memory.
+            std::fprintf(stderr, "%s: %s: %s\n", kTool, options.url.c_str(), e.what());
+        }
         pthread_kill(waiter, SIGUSR1);
     });
     int signal = 0;

@@ -299,7 +299,7 @@ void WriteJson(const TTopicExport& t, const TSink& write) {
 
 // What heads the document: the topic's title, or the starter's name when the page has none.
 std::string Heading(const TTopicExport& t, const std::string& starterName) {
-    return t.Title.empty() ? starterName : t.Title;
+    return ReplaceControls(t.Title.empty() ? starterName : t.Title);
 }
 
 // The document's own policy forbids scripts and plugins even if something slipped through.
@@ -312,7 +312,8 @@ constexpr std::string_view kHtmlHead =
 void WriteHtml(const TTopicExport& t, const TSink& write) {
     const std::string name = MarkupText(t.StarterName);
     const std::string heading = HtmlEscape(Heading(t, name));
-    const std::string address = SafeLinkAddress(PercentEncodeInvalidUtf8(t.StarterUrl));
+    const std::string address =
+        ReplaceControls(SafeLinkAddress(PercentEncodeInvalidUtf8(t.StarterUrl)));
     std::string starter = HtmlEscape(name);
     if (!address.empty()) {
         starter = "<a href=\"" + HtmlEscape(address) + "\" rel=\"nofollow noopener noreferrer\">" +
