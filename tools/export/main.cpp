@@ -128,15 +128,17 @@ int Export(const TOptions& options) {
     // A closed pipe must fail a write with an error, not end the process unannounced.
     ::signal(SIGPIPE, SIG_IGN);
 
-    TProgressLine progress(!options.quiet && isatty(STDERR_FILENO) == 1);
-    TExportRecorder recorder(
-        options.url, [&progress](std::size_t pages, std::size_t posts, std::uint64_t bytes) {
-            progress.Show(pages, posts, bytes);
+    // Both live until the process ends: a load stopped by a signal keeps its thread, which may
+    // still report to them while the output is written.
+    auto* progress = new TProgressLine(!options.quiet && isatty(STDERR_FILENO) == 1);
+    auto* recorder = new TExportRecorder(
+        options.url, [progress](std::size_t pages, std::size_t posts, std::uint64_t bytes) {
+            progress->Show(pages, posts, bytes);
         });
-    const std::string stoppedBy = RunLoad(recorder, options);
-    progress.End();
+    const std::string stoppedBy = RunLoad(*recorder, options);
+    progress->End();
 
-    const TTopicExport topic = recorder.Snapshot();
+    const TTopicExport topic = recorder->Snapshot();
     const TExportOutcome outcome = DecideOutcome(kTool, options.url, topic, stoppedBy);
     for (const std::string& message : outcome.Messages) {
         std::fprintf(stderr, "%s\n", message.c_str());
