@@ -292,7 +292,9 @@ TEST(PostMarkup, MarkdownKeepsTheStructureOfAPost) {
 TEST(PostMarkup, ReplacingTextRunsBeforeParsingChangesNothing) {
     std::vector<std::string> posts;
     for (const HostileRow& row : Rows()) {
-        posts.push_back(row.post);
+        if (row.post.size() < 64 * 1024) {  // the 1 MiB rows only cost time here
+            posts.push_back(row.post);
+        }
     }
     for (const char* post : {
              "&amp;amp &copyright &#x4E2D;abc &#20013;; AT&T &unknownentity; &",

@@ -89,10 +89,17 @@ class TProgressLine {
     std::mutex mutex_;
 };
 
-// Runs the load on a worker thread and waits for it, SIGINT or SIGTERM. Returns the name of the
-// signal that stopped the wait, or the empty text when the load ended by itself. A stopped load
-// is left running: its thread may sit in a read, and the process ends without waiting for it.
-std::string RunLoad(TExportRecorder& recorder, const TOptions& options) {
+// While waiting, the posts that have arrived are converted a few at a time, so a signal is
+// still answered at once.
+constexpr std::size_t kPostsPerStep = 16;
+// With nothing to convert, the wait for the load's end or a signal looks again after this long.
+constexpr long kIdleWaitNs = 5'000'000;
+
+// Runs the load on a worker thread and waits for it, SIGINT or SIGTERM, meanwhile converting the
+// posts that arrive. Returns the name of the signal that stopped the wait, or the empty text when
+// the load ended by itself. A stopped load is left running: its thread may sit in a read, and
+// the process ends without waiting for it.
+std::string RunLoad(TExportRecorder& recorder, const TOptions& options, TPreparedPosts& prepared) {
     sigset_t waited;
     sigemptyset(&waited);
     sigaddset(&waited, SIGINT);
@@ -112,8 +119,15 @@ std::string RunLoad(TExportRecorder& recorder, const TOptions& options) {
         }
         pthread_kill(waiter, SIGUSR1);
     });
-    int signal = 0;
-    while (sigwait(&waited, &signal) != 0) {
+    int signal = -1;
+    while (signal != SIGUSR1 && signal != SIGINT && signal != SIGTERM) {
+        if (prepared.CatchUp(recorder.Posts(), kPostsPerStep)) {
+            const timespec now{0, 0};
+            signal = sigtimedwait(&waited, nullptr, &now);
+        } else {
+            const timespec idle{0, kIdleWaitNs};
+            signal = sigtimedwait(&waited, nullptr, &idle);
+        }
     }
     if (signal == SIGUSR1) {
         worker.join();
@@ -128,14 +142,15 @@ int Export(const TOptions& options) {
     // A closed pipe must fail a write with an error, not end the process unannounced.
     ::signal(SIGPIPE, SIG_IGN);
 
-    // Both live until the process ends: a load stopped by a signal keeps its thread, which may
+    // These live until the process ends: a load stopped by a signal keeps its thread, which may
     // still report to them while the output is written.
     auto* progress = new TProgressLine(!options.quiet && isatty(STDERR_FILENO) == 1);
     auto* recorder = new TExportRecorder(
         options.url, [progress](std::size_t pages, std::size_t posts, std::uint64_t bytes) {
             progress->Show(pages, posts, bytes);
         });
-    const std::string stoppedBy = RunLoad(*recorder, options);
+    auto* prepared = new TPreparedPosts(options.format);
+    const std::string stoppedBy = RunLoad(*recorder, options, *prepared);
     progress->End();
 
     const TTopicExport topic = recorder->Snapshot();
@@ -152,7 +167,9 @@ int Export(const TOptions& options) {
         std::fprintf(stderr, "%s: cannot write %s\n", kTool, error.c_str());
         return kExitFailed;
     }
-    WriteExport(topic, options.format, [&output](std::string_view piece) { output.Write(piece); });
+    WriteExport(
+        topic, options.format, [&output](std::string_view piece) { output.Write(piece); },
+        prepared);
     if (!output.Commit(error)) {
         std::fprintf(stderr, "%s: cannot write %s\n", kTool, error.c_str());
         return kExitFailed;

@@ -123,6 +123,11 @@ TTopicExport TExportRecorder::Snapshot() const {
     return topic;
 }
 
+std::shared_ptr<TPostList> TExportRecorder::Posts() const {
+    std::lock_guard lock(mutex_);
+    return topic_.PostList;
+}
+
 TTopicExport ExportTopic(const std::string& address, TPageGetter get,
                          const TExportProgress& progress) {
     TExportRecorder recorder(address, progress);
@@ -244,11 +249,18 @@ constexpr std::size_t kConvertBatch = 256;
 
 // Converts the posts with `convert` on every core and hands each result to `write` in order.
 void ConvertInOrder(const std::vector<std::string_view>& posts,
-                    std::string (*convert)(std::string_view),
+                    std::string (*convert)(std::string_view), const TPreparedPosts* prepared,
                     const std::function<void(std::size_t, const std::string&)>& write) {
+    std::size_t ready = 0;
+    if (prepared != nullptr) {
+        ready = std::min(prepared->Posts().size(), posts.size());
+        for (std::size_t i = 0; i < ready; ++i) {
+            write(i, prepared->Posts()[i]);
+        }
+    }
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> converted(kConvertBatch);
-    for (std::size_t start = 0; start < posts.size(); start += kConvertBatch) {
+    for (std::size_t start = ready; start < posts.size(); start += kConvertBatch) {
         const std::size_t count = std::min(kConvertBatch, posts.size() - start);
         std::atomic<std::size_t> next{0};
         const auto work = [&] {
@@ -309,7 +321,7 @@ constexpr std::string_view kHtmlHead =
     "'none'\">\n<meta name=\"referrer\" content=\"no-referrer\">\n";
 
 // Posts go through the sanitiser; the name and the title are written as text.
-void WriteHtml(const TTopicExport& t, const TSink& write) {
+void WriteHtml(const TTopicExport& t, const TSink& write, const TPreparedPosts* prepared) {
     const std::string name = MarkupText(t.StarterName);
     const std::string heading = HtmlEscape(Heading(t, name));
     const std::string address =
@@ -322,11 +334,12 @@ void WriteHtml(const TTopicExport& t, const TSink& write) {
     write(std::string(kHtmlHead) + "<title>" + heading + "</title></head>\n<body>\n<h1>" + heading +
           "</h1>\n<p class=\"starter\">" + starter + "</p>\n<div class=\"post opening\">\n" +
           SanitizePostHtml(t.FirstPost) + "\n</div>\n");
-    ConvertInOrder(t.Posts, SanitizePostHtml, [&write](std::size_t, const std::string& post) {
-        write("<hr>\n<div class=\"post\">\n");
-        write(post);
-        write("\n</div>\n");
-    });
+    ConvertInOrder(t.Posts, SanitizePostHtml, prepared,
+                   [&write](std::size_t, const std::string& post) {
+                       write("<hr>\n<div class=\"post\">\n");
+                       write(post);
+                       write("\n</div>\n");
+                   });
     write("</body></html>\n");
 }
 
@@ -337,28 +350,46 @@ std::string MarkdownAddress(const std::string& address) {
     return web ? "<" + MarkdownAutolinkAddress(safe) + ">" : MarkdownInline(address);
 }
 
-void WriteMarkdown(const TTopicExport& t, const TSink& write) {
+void WriteMarkdown(const TTopicExport& t, const TSink& write, const TPreparedPosts* prepared) {
     const std::string name = MarkupText(t.StarterName);
     std::string head = "# " + MarkdownInline(Heading(t, name)) + "\n\n" + MarkdownInline(name);
     if (!t.StarterUrl.empty()) {
         head += " " + MarkdownAddress(t.StarterUrl);
     }
     write(head + "\n\n## Opening post\n\n" + PostToMarkdown(t.FirstPost));
-    ConvertInOrder(t.Posts, PostToMarkdown, [&write](std::size_t i, const std::string& post) {
-        write("\n## Post " + std::to_string(i + 1) + "\n\n");
-        write(post);
-    });
+    ConvertInOrder(t.Posts, PostToMarkdown, prepared,
+                   [&write](std::size_t i, const std::string& post) {
+                       write("\n## Post " + std::to_string(i + 1) + "\n\n");
+                       write(post);
+                   });
 }
 
 }  // namespace
 
-void WriteExport(const TTopicExport& topic, TExportFormat format, const TSink& write) {
+bool TPreparedPosts::CatchUp(const std::shared_ptr<TPostList>& posts, std::size_t most) {
+    if (format_ == TExportFormat::Json || !posts || bytes_ >= kMaxBytes) {
+        return false;
+    }
+    const int count = posts->Count();
+    std::size_t done = 0;
+    while (static_cast<int>(converted_.size()) < count && done < most && bytes_ < kMaxBytes) {
+        const std::string post = posts->At(static_cast<int>(converted_.size()));
+        converted_.push_back(format_ == TExportFormat::Html ? SanitizePostHtml(post)
+                                                            : PostToMarkdown(post));
+        bytes_ += converted_.back().size();
+        ++done;
+    }
+    return done > 0;
+}
+
+void WriteExport(const TTopicExport& topic, TExportFormat format, const TSink& write,
+                 const TPreparedPosts* prepared) {
     switch (format) {
         case TExportFormat::Html:
-            WriteHtml(topic, write);
+            WriteHtml(topic, write, prepared);
             break;
         case TExportFormat::Markdown:
-            WriteMarkdown(topic, write);
+            WriteMarkdown(topic, write, prepared);
             break;
         case TExportFormat::Json:
             WriteJson(topic, write);

@@ -59,6 +59,8 @@ class TExportRecorder {
     void Stop();
 
     TTopicExport Snapshot() const;
+    // The list the load has published so far (null before its first publish).
+    std::shared_ptr<TPostList> Posts() const;
 
   private:
     std::string address_;
@@ -78,9 +80,30 @@ class TExportRecorder {
 TTopicExport ExportTopic(const std::string& address, TPageGetter get,
                          const TExportProgress& progress = {});
 
-// Writes the topic in the format, piece by piece, so a large topic is never held twice.
+// Posts converted for the output (HTML or Markdown) ahead of writing, while the load still runs,
+// so the parsing hides behind the network. Bounded: past kMaxBytes the rest is converted when
+// written.
+class TPreparedPosts {
+  public:
+    static constexpr std::size_t kMaxBytes = 64u << 20;
+
+    explicit TPreparedPosts(TExportFormat format) : format_(format) {}
+    // Converts up to `most` posts of `posts` that are not converted yet; false when there was
+    // nothing to do (all converted, the bound reached, or JSON, which needs no conversion).
+    bool CatchUp(const std::shared_ptr<TPostList>& posts, std::size_t most);
+    const std::vector<std::string>& Posts() const { return converted_; }
+
+  private:
+    TExportFormat format_;
+    std::vector<std::string> converted_;
+    std::size_t bytes_ = 0;
+};
+
+// Writes the topic in the format, piece by piece, so a large topic is never held twice. Posts
+// already in `prepared` (the first ones, in order) are written from there.
 void WriteExport(const TTopicExport& topic, TExportFormat format,
-                 const std::function<void(std::string_view)>& write);
+                 const std::function<void(std::string_view)>& write,
+                 const TPreparedPosts* prepared = nullptr);
 
 // The whole output as one text (for small topics and tests).
 std::string FormatExport(const TTopicExport& topic, TExportFormat format);
