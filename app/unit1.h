@@ -131,7 +131,8 @@ class TForm1 : public QWidget {
   public:
     // Runs once from the constructor: remembered reading, the recent-topics list, the zoom.
     void ConnectReading();
-    // Sets the address box to `address` and starts its load, as Enter in the box does.
+    // Sets the address box to `address` and starts its load, as Enter in the box does (an address
+    // from the command line, a recent topic chosen from the list).
     void OpenTopic(const QString& address);
     // The window-wide keys.
     void StepByKey(TKeyStep step);

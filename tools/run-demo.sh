@@ -4,7 +4,8 @@
 # the running version (no update question) unless --update asks for one that announces a newer
 # version. Builds nothing; tools/demo.sh builds first.
 #
-#   tools/run-demo.sh [--update] [BUILD_DIR]      (or TOVALIN_BUILD_DIR; default build/default)
+#   tools/run-demo.sh [--update] [BUILD_DIR]   (or TOVALIN_BUILD_DIR; default build/default; with
+#                                               no build there, the installed package's programs)
 set -euo pipefail
 caller_dir="$PWD"
 cd "$(dirname "$0")/.."
@@ -19,6 +20,11 @@ build_dir="${1:-${TOVALIN_BUILD_DIR:-build/default}}"
 if [[ "$build_dir" != /* && -d "$caller_dir/$build_dir" ]]; then build_dir="$caller_dir/$build_dir"; fi
 site_bin="$build_dir/tools/sample-site/tovalin-sample-site"
 app_bin="$build_dir/app/tovalin"
+# Without a build, the installed package: the sample site lives in Tovalin's private folder.
+if [ ! -x "$site_bin" ] && [ ! -x "$app_bin" ] && [ -x /usr/lib/tovalin/tovalin-sample-site ]; then
+  site_bin=/usr/lib/tovalin/tovalin-sample-site
+  app_bin=$(command -v tovalin || echo /usr/bin/tovalin)
+fi
 for bin in "$site_bin" "$app_bin"; do
   if [ ! -x "$bin" ]; then
     echo "run-demo: $bin is missing; build first (tools/demo.sh does)" >&2

@@ -6,7 +6,10 @@
 
 #include <QString>
 
-// Every "http-equiv" (any letter case) becomes "http&#45;equiv". As an attribute name that is no
-// longer http-equiv (names are never entity-decoded), so the meta element does nothing; in text
-// and attribute values the reference decodes back, so what the reader sees is unchanged.
+// The page is parsed as the view will parse it (gumbo, an HTML parser of the same standard), and
+// inside every start tag each "http-equiv" (any letter case) becomes "http&#45;equiv". As an
+// attribute name that is no longer http-equiv (names are never entity-decoded), so the meta
+// element does nothing; in an attribute value the reference decodes back. Text is never touched:
+// what the reader sees is unchanged. Markup nesting deeper than any post does is flattened first
+// (the engine itself stops at 512 levels), so a hostile page costs linear time.
 QString DisarmHttpEquiv(const QString& markup);

@@ -1,5 +1,6 @@
 // tovalin-get against a loopback server: bodies in order on standard output on success; the
-// error's class and message on standard error and status 1 at the first failure.
+// tool's name, the address, the error's class and message on standard error and status 1 at the
+// first failure.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,7 +59,9 @@ TEST(GetTool, StopsAtTheFirstFailureWithClassAndMessage) {
     ToolRun r = RunTool(server.Url("/a") + " " + server.Url("/missing") + " " + server.Url("/a"));
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("first\n", r.out);
-    EXPECT_EQ("ENetHTTPProtocolException: HTTP/1.1 404 Not Found\n", r.err);
+    EXPECT_EQ("tovalin-get: " + server.Url("/missing") +
+                  ": ENetHTTPProtocolException: HTTP/1.1 404 Not Found\n",
+              r.err);
     server.Stop();
     EXPECT_EQ(2u, server.RequestCount());
 }
@@ -69,9 +72,12 @@ TEST(GetTool, ReportsSocketErrors) {
         LoopbackServer server([](ServerConnection&) {});
         closedPort = server.port();
     }
-    ToolRun r = RunTool("http://127.0.0.1:" + std::to_string(closedPort) + "/");
+    const std::string url = "http://127.0.0.1:" + std::to_string(closedPort) + "/";
+    ToolRun r = RunTool(url);
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ("ENetSocketError: Socket Error # 10061\r\nConnection refused.\n", r.err);
+    EXPECT_EQ(
+        "tovalin-get: " + url + ": ENetSocketError: Socket Error # 10061\r\nConnection refused.\n",
+        r.err);
 }
 
 TEST(GetTool, ReadsHttpsOnlyFromAServerItsTrustStoreVouchesFor) {

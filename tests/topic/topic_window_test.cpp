@@ -147,6 +147,21 @@ TEST_F(TopicWindowTest, EnterLoadsTheTopicAndTheArrowsStepWhileTheListGrows) {
     EXPECT_TRUE(errors.isEmpty());
 }
 
+// `tovalin URL`: the address from the command line is loaded as if typed and Enter pressed.
+TEST_F(TopicWindowTest, AnAddressGivenAtStartIsLoaded) {
+    TTopicSite site;
+    site.pages["/t/7"] = Page(Starter("{base}/people/c/", "Cai") + Opening("<p>opening</p>") +
+                              Reply("Cai", "<p>one</p>") + LastPageNext());
+    const auto server = Serve(site);
+
+    form->OpenTopic(QString::fromStdString(server->Url("/t/7")));
+    EXPECT_EQ(form->edt_directory_URL->text().toStdString(), server->Url("/t/7"));
+    EXPECT_EQ(form->PostIndex, -1);
+    ASSERT_TRUE(WaitFor([&] { return Caption() == QStringLiteral("[Cai] said : "); }));
+    EXPECT_TRUE(ViewShows(QStringLiteral("<p>opening</p>")));
+    ASSERT_TRUE(WaitFor([&] { return form->PostList->Count() == 1; }));
+}
+
 TEST_F(TopicWindowTest, AFailedNetworkRefusesTheLoadWithAMessage) {
     const auto server = Serve({});
     NetworkFailed = 1;

@@ -124,7 +124,7 @@ TEST(DocumentSwap, LiteralsEscapeWhatEndsAStringAndChunksKeepCharactersWhole) {
     EXPECT_EQ(DocumentSwapScripts(QString(), 3).size(), 1) << "an empty page still replaces";
 }
 
-TEST(DisarmHttpEquiv, RenamesTheAttributeInAnyCaseAndNothingElse) {
+TEST(DisarmHttpEquiv, RenamesTheAttributeInAnyCaseAndLeavesTextAlone) {
     const struct {
         const char* in;
         const char* out;
@@ -134,8 +134,15 @@ TEST(DisarmHttpEquiv, RenamesTheAttributeInAnyCaseAndNothingElse) {
          "<meta http&#45;equiv=\"refresh\" content=\"0\">"},
         {"<META HTTP-EQUIV=refresh CONTENT=0><meta Http-Equiv='x'>",
          "<META HTTP&#45;EQUIV=refresh CONTENT=0><meta Http&#45;Equiv='x'>"},
-        {"text about http-equiv", "text about http&#45;equiv"},
-        {"http-equivhttp-equiv", "http&#45;equivhttp&#45;equiv"},
+        // Text stays as written: only tags are touched.
+        {"text about http-equiv", "text about http-equiv"},
+        {"http-equivhttp-equiv", "http-equivhttp-equiv"},
+        {"<textarea><meta http-equiv=refresh></textarea><!-- http-equiv -->",
+         "<textarea><meta http-equiv=refresh></textarea><!-- http-equiv -->"},
+        // A repeated attribute would take over once the first is renamed: every one goes.
+        {"<meta http-equiv=x HTTP-equiv=refresh content=0>",
+         "<meta http&#45;equiv=x HTTP&#45;equiv=refresh content=0>"},
+        {"<p title=\"about http-equiv\">t</p>", "<p title=\"about http&#45;equiv\">t</p>"},
         {"http-equi", "http-equi"},
         {"", ""},
     };

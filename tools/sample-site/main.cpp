@@ -22,6 +22,10 @@ int main(int argc, char** argv) {
             std::fputs(SiteUsage(), stdout);
             return 0;
         }
+        if (std::string(argv[i]) == "--version") {
+            std::printf("tovalin-sample-site %s\n", TOVALIN_VERSION);
+            return 0;
+        }
     }
     std::string error;
     const auto options = ParseSiteOptions(argc, argv, error);
