@@ -29,7 +29,8 @@ using tovalin::test::SampleSiteProcess;
 // The window's fixed layout (client coordinates).
 constexpr Rect kView{66, 200, 538, 489};
 constexpr Rect kAddressBox{144, 98, 521, 25};
-constexpr Rect kCaptionLabel{40, 156, 400, 26};
+// The caption alone: the status line shares its row (right-aligned) and changes as pages arrive.
+constexpr Rect kCaptionLabel{40, 156, 200, 26};
 constexpr Rect kTicker{16, 706, 628, 22};
 constexpr Rect kTickerTitle{104, 706, 540, 22};
 

@@ -90,7 +90,8 @@ TEST(GetTool, ReadsHttpsOnlyFromAServerItsTrustStoreVouchesFor) {
     ToolRun untrusted = RunTool(server.Url("/x"));
     EXPECT_EQ(1, untrusted.status);
     EXPECT_EQ("", untrusted.out);
-    EXPECT_EQ(0u, untrusted.err.find("ENetTLSCertificateError: TLS certificate of 127.0.0.1 "
+    EXPECT_EQ(0u, untrusted.err.find("tovalin-get: " + server.Url("/x") +
+                                     ": ENetTLSCertificateError: TLS certificate of 127.0.0.1 "
                                      "refused: untrusted chain"))
         << untrusted.err;
 }
@@ -106,7 +107,9 @@ TEST(GetTool, FollowsRedirectsOnlyWithLocation) {
     }
     ToolRun plain = RunTool(server.Url("/old"));
     EXPECT_EQ(1, plain.status);
-    EXPECT_EQ("ENetHTTPProtocolException: HTTP/1.1 301 Moved Permanently\n", plain.err);
+    EXPECT_EQ("tovalin-get: " + server.Url("/old") +
+                  ": ENetHTTPProtocolException: HTTP/1.1 301 Moved Permanently\n",
+              plain.err);
 }
 
 }  // namespace
