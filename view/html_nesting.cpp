@@ -5,19 +5,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "view/markup_scan.h"
+
 namespace {
 
-bool IsAsciiAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool IsTagSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
+using markup_scan::FindNoCase;
+using markup_scan::IsAsciiAlpha;
+using markup_scan::IsTagSpace;
+using markup_scan::Lower;
+using markup_scan::TagEnd;
 
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> names) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -41,40 +37,6 @@ bool IsUncounted(std::string_view name) {
     return OneOf(name, {"p",     "li",    "dt",       "dd",      "tr",       "td",   "th",
                         "tbody", "thead", "tfoot",    "option",  "optgroup", "rb",   "rt",
                         "rtc",   "rp",    "colgroup", "caption", "html",     "head", "body"});
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-    const auto it =
-        std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), needle.begin(),
-                    needle.end(), [](char a, char b) { return Lower(a) == b; });
-    return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
-}
-
-// The '>' ending a tag whose name ends at `from`, skipping quoted attribute values.
-std::size_t TagEnd(std::string_view markup, std::size_t from) {
-    std::size_t i = from;
-    while (i < markup.size()) {
-        const char c = markup[i];
-        if (c == '>') {
-            return i;
-        }
-        if (c == '=') {
-            ++i;
-            while (i < markup.size() && IsTagSpace(markup[i])) {
-                ++i;
-            }
-            if (i < markup.size() && (markup[i] == '"' || markup[i] == '\'')) {
-                const std::size_t close = markup.find(markup[i], i + 1);
-                if (close == std::string_view::npos) {
-                    return close;
-                }
-                i = close + 1;
-            }
-            continue;
-        }
-        ++i;
-    }
-    return std::string_view::npos;
 }
 
 }  // namespace

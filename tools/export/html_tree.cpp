@@ -4,6 +4,7 @@
 
 #include "tools/export/export_text.h"
 #include "view/html_nesting.h"
+#include "view/markup_scan.h"
 
 namespace export_html {
 
@@ -79,43 +80,9 @@ void AppendMark(std::string& out, std::size_t index) {
     out += static_cast<char>(0x80 | (c & 0x3F));
 }
 
-bool IsAsciiAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle, std::size_t from) {
-    const auto it = std::search(
-        text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), lowerNeedle.begin(),
-        lowerNeedle.end(), [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
-    return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
-}
-
-// The '>' ending a tag whose name ends at `from`, skipping quoted attribute values.
-std::size_t TagEnd(std::string_view markup, std::size_t from) {
-    std::size_t i = from;
-    while (i < markup.size()) {
-        const char c = markup[i];
-        if (c == '>') {
-            return i;
-        }
-        ++i;
-        if (c == '=') {
-            while (i < markup.size() &&
-                   (markup[i] == ' ' || markup[i] == '\t' || markup[i] == '\n' ||
-                    markup[i] == '\f' || markup[i] == '\r')) {
-                ++i;
-            }
-            if (i < markup.size() && (markup[i] == '"' || markup[i] == '\'')) {
-                const std::size_t close = markup.find(markup[i], i + 1);
-                if (close == std::string_view::npos) {
-                    return close;
-                }
-                i = close + 1;
-            }
-        }
-    }
-    return std::string_view::npos;
-}
+using markup_scan::FindNoCase;
+using markup_scan::IsAsciiAlpha;
+using markup_scan::TagEnd;
 
 bool IsRawText(std::string_view name) {
     for (const std::string_view raw : {"script", "style", "textarea", "title", "xmp", "iframe",
