@@ -15,6 +15,7 @@
 
 #include "app/tovalin_application.h"
 #include "app/unit1.h"
+#include "view/web_view_process.h"
 
 namespace {
 
@@ -91,8 +92,7 @@ int main(int argc, char* argv[]) {
     if (const auto answered = AnswerWithoutWindow(argc, argv)) {
         return *answered;
     }
-    // The HTML view shares the window's graphics contexts; Qt needs to know before it starts.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareWebViewProcess();
     // The web engine's renderer sandbox cannot run for root and the engine then refuses to
     // start at all; as root the view runs unsandboxed (scripts stay off either way).
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {

@@ -3,6 +3,7 @@
 // window-wide step keys and the zoom. The topic handlers call in at three points (a load
 // starts, a post was rendered, a step forward found the end); the rest is unit1_reading.cpp.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -33,7 +34,15 @@ class TReading : public QObject {
     int restorePost = -1;    // the post to show again once the load has it (-1: none)
     QTimer saveSoon;         // steps are saved in batches, not one file write per step
 
+    // Puts the status on the label now.
     void ShowStatus();
+    // The same for a load's progress (pages and posts so far), which changes many times a
+    // second: shown at most every so often, the latest text always shown in the end.
+    void ShowProgress();
+
+  private:
+    QElapsedTimer shownAt_;  // when the label last changed
+    QTimer progressSoon_;
 };
 
 // A load starts from the address box: the status line and the memory follow it.

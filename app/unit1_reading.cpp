@@ -31,6 +31,9 @@ constexpr double kComfortableZoom = 1.0;
 constexpr double kZoomStep = 1.1;
 // Positions are written to the file at most this often while the user steps.
 constexpr int kSaveDelayMs = 1000;
+// A load's progress is shown at most this often: a fast load reports dozens of pages a second,
+// and every change repaints the caption row while the reader may be stepping.
+constexpr int kProgressIntervalMs = 100;
 
 // Shows the list of recent topics under the address box; a choice loads it.
 class TRecentTopics : public QObject {
@@ -87,14 +90,30 @@ TReading::TReading(TForm1* owner) : QObject(owner), window(owner) {
     saveSoon.setSingleShot(true);
     saveSoon.setInterval(kSaveDelayMs);
     connect(&saveSoon, &QTimer::timeout, this, [this] { memory->Save(); });
+    progressSoon_.setSingleShot(true);
+    connect(&progressSoon_, &QTimer::timeout, this, [this] { ShowStatus(); });
+}
+
+void TReading::ShowProgress() {
+    if (progressSoon_.isActive()) {
+        return;  // the text is read when the timer fires, so it is the latest then
+    }
+    const qint64 since = shownAt_.isValid() ? shownAt_.elapsed() : kProgressIntervalMs;
+    if (since >= kProgressIntervalMs) {
+        ShowStatus();
+        return;
+    }
+    progressSoon_.start(static_cast<int>(kProgressIntervalMs - since));
 }
 
 void TReading::ShowStatus() {
+    progressSoon_.stop();
     const QString text = QString::fromStdString(status.Text());
     if (text == window->lbl_status->text()) {
         return;
     }
     window->lbl_status->setText(text);
+    shownAt_.start();
     // For tests from outside the process (and for diagnosing by hand): every new text on stderr.
     static const bool echo = !qEnvironmentVariableIsEmpty("TOVALIN_STATUS_ECHO");
     if (echo) {
@@ -235,12 +254,12 @@ void AttachReading(TForm1* window, TTopicLoaderHooks& steps) {
         if (reading->openingShown) {
             reading->status.Showing(w->PostIndex, count);
         }
-        reading->ShowStatus();
+        reading->ShowProgress();
     };
     steps.PageFetched = [reading, serial](const std::string&) {
         if (Current(reading, serial)) {
             reading->status.PageFetched();
-            reading->ShowStatus();
+            reading->ShowProgress();
         }
     };
     steps.PageGaveUp = [reading, serial](const std::string&, const std::string& reason) {

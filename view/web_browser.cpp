@@ -1,6 +1,7 @@
 #include "view/web_browser.h"
 
 #include <QDesktopServices>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -118,9 +119,20 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     OnOpenLink = [](const QUrl& address) { (void)QDesktopServices::openUrl(address); };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    // Built with the window: the engine's widget needs the window's kind of surface, and a window
-    // already shown would be made anew (a new system window) to get it.
-    ensureView();
+}
+
+void TWebBrowser::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // Starting the engine takes a good part of a second: the window is painted without it first,
+    // and the engine and its empty page come right after. (The software renderer draws into the
+    // window's own kind of surface, so adding the view later does not make a new system window.)
+    if (view_ == nullptr && !viewScheduled_) {
+        viewScheduled_ = true;
+        QTimer::singleShot(0, this, [this] {
+            ensureView();
+            loadBlank();
+        });
+    }
 }
 
 QWebEngineView* TWebBrowser::engineView() {
@@ -196,9 +208,13 @@ void TWebBrowser::Navigate(const QString& address) {
     // The empty page stays loaded between posts: resetting it means only that the next written
     // page replaces whatever is shown. It is loaded when it is not there yet.
     waiting_.reset();
+    loadBlank();
+}
+
+void TWebBrowser::loadBlank() {
     if (!blankReady_ && !blankLoading_) {
         blankLoading_ = true;
-        page_->setUrl(url);
+        page_->setUrl(BlankPage());
     }
 }
 

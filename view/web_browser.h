@@ -57,8 +57,12 @@ class TWebBrowser : public QWidget {
     // The engine view inside, for tests that read the shown document back.
     QWebEngineView* engineView();
 
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
   private:
     void ensureView();
+    void loadBlank();
     class WrittenPage;
     class Page;
     void showMarkup(const QString& markup);
@@ -70,6 +74,7 @@ class TWebBrowser : public QWidget {
     // The empty page that written pages replace the document of: loaded, or on its way.
     bool blankReady_ = false;
     bool blankLoading_ = false;
+    bool viewScheduled_ = false;  // the engine is started once the window has been painted
     // A page closed before the empty page was in place.
     std::optional<QString> waiting_;
     double zoom_ = 0;  // 0: never set, the engine's own

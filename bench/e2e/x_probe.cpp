@@ -10,10 +10,14 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,24 +33,95 @@ double Millis(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-int CountColour(Display* display, int x, int y, int w, int h, unsigned long rgb) {
-    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, w, h, AllPlanes, ZPixmap);
+// Reads the rectangle from the X server. Through shared memory when the server offers it: a
+// look over the 538 x 489 web view through the connection took about 9 ms, and each look must be
+// short next to the times measured (it adds up to one look to every figure).
+class ScreenReader {
+  public:
+    ScreenReader(Display* display, int w, int h) : display_(display) {
+        const int screen = DefaultScreen(display);
+        if (XShmQueryExtension(display) == 0) {
+            return;
+        }
+        image_ = XShmCreateImage(display, DefaultVisual(display, screen),
+                                 DefaultDepth(display, screen), ZPixmap, nullptr, &shm_, w, h);
+        if (image_ == nullptr) {
+            return;
+        }
+        shm_.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * h,
+                            IPC_CREAT | 0600);
+        if (shm_.shmid < 0) {
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return;
+        }
+        shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+        shm_.readOnly = False;
+        XShmAttach(display, &shm_);
+        XSync(display, False);
+        shmctl(shm_.shmid, IPC_RMID, nullptr);  // gone once both sides detach
+    }
+    ~ScreenReader() {
+        if (image_ != nullptr) {
+            XShmDetach(display_, &shm_);
+            shmdt(shm_.shmaddr);
+            image_->data = nullptr;
+            XDestroyImage(image_);
+        }
+    }
+    ScreenReader(const ScreenReader&) = delete;
+    ScreenReader& operator=(const ScreenReader&) = delete;
+
+    // The rectangle's pixels, or nullptr; release with Done.
+    XImage* Read(int x, int y, int w, int h) {
+        if (image_ != nullptr) {
+            return XShmGetImage(display_, DefaultRootWindow(display_), image_, x, y, AllPlanes) != 0
+                       ? image_
+                       : nullptr;
+        }
+        return XGetImage(display_, DefaultRootWindow(display_), x, y, w, h, AllPlanes, ZPixmap);
+    }
+    void Done(XImage* image) {
+        if (image != image_) {
+            XDestroyImage(image);
+        }
+    }
+
+  private:
+    Display* display_;
+    XShmSegmentInfo shm_{};
+    XImage* image_ = nullptr;
+};
+
+int CountColour(ScreenReader& reader, int x, int y, int w, int h, unsigned long rgb) {
+    XImage* image = reader.Read(x, y, w, h);
     if (image == nullptr) {
         return 0;
     }
     const int wantR = (rgb >> 16) & 255, wantG = (rgb >> 8) & 255, wantB = rgb & 255;
+    const auto matches = [&](unsigned long p) {
+        const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+        return std::abs(r - wantR) <= kTolerance && std::abs(g - wantG) <= kTolerance &&
+               std::abs(b - wantB) <= kTolerance;
+    };
+    // On a 24-bit screen the pixels are read straight from the image (XGetPixel is a call per
+    // pixel).
+    const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 &&
+                        image->green_mask == 0x00ff00 && image->blue_mask == 0x0000ff &&
+                        image->byte_order == LSBFirst;
     int count = 0;
     for (int j = 0; j < h; ++j) {
+        const auto* row = reinterpret_cast<const unsigned char*>(image->data) +
+                          static_cast<std::ptrdiff_t>(j) * image->bytes_per_line;
         for (int i = 0; i < w; ++i) {
-            const unsigned long p = XGetPixel(image, i, j);
-            const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
-            if (std::abs(r - wantR) <= kTolerance && std::abs(g - wantG) <= kTolerance &&
-                std::abs(b - wantB) <= kTolerance) {
-                ++count;
-            }
+            const unsigned long p = direct ? (static_cast<unsigned long>(row[4 * i + 2]) << 16) |
+                                                 (static_cast<unsigned long>(row[4 * i + 1]) << 8) |
+                                                 row[4 * i]
+                                           : XGetPixel(image, i, j);
+            count += matches(p) ? 1 : 0;
         }
     }
-    XDestroyImage(image);
+    reader.Done(image);
     return count;
 }
 
@@ -69,6 +144,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    ScreenReader reader(display, w, h);
     const auto started = Clock::now();
     if (argc > 8) {
         const pid_t child = fork();
@@ -80,7 +156,7 @@ int main(int argc, char** argv) {
         waitpid(child, &status, 0);
     }
     const auto sent = Clock::now();
-    while (CountColour(display, x, y, w, h, colour) < minPixels) {
+    while (CountColour(reader, x, y, w, h, colour) < minPixels) {
         if (Millis(started, Clock::now()) > timeoutMs) {
             std::puts("timeout");
             return 1;
@@ -89,6 +165,6 @@ int main(int argc, char** argv) {
     }
     const auto seen = Clock::now();
     std::printf("%.1f %.1f\n", Millis(sent, seen), Millis(started, seen));
-    XCloseDisplay(display);
+    // The display stays open until the reader has let go of its shared memory, at exit.
     return 0;
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "view/web_browser.h"
+#include "view/web_view_process.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void Report(const char* name, std::vector<double> ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareWebViewProcess();
     QApplication app(argc, argv);
     const int posts = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultPosts;
     const int chars = argc > 2 ? std::max(16, std::atoi(argv[2])) : kDefaultPostChars;

@@ -267,8 +267,9 @@ class Recorder : public QObject {
 TEST_F(EventRoutingTest, RightButtonPressesNeverReachAControl) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // The engine is started after the window's first paint; its input widget comes with it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->wb1->engineView()->focusProxy() != nullptr; }));
     QWidget* viewInput = form->wb1->engineView()->focusProxy();
-    ASSERT_NE(viewInput, nullptr);
     for (QWidget* target :
          {static_cast<QWidget*>(form->edt_directory_URL), viewInput,
           static_cast<QWidget*>(form->img_BG), static_cast<QWidget*>(form->btn_right)}) {

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include "view/web_view_process.h"
+
 inline void PrepareHeadlessGui() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -14,7 +16,7 @@ inline void PrepareHeadlessGui() {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareWebViewProcess();
     // The window remembers what was read in the user's settings: tests keep theirs apart, in a
     // folder that goes with the test run.
     static QTemporaryDir settings;
