@@ -3,9 +3,11 @@
 
 // Call once, before the application object is made.
 //
-// The view shares the window's graphics contexts, and it draws with the Qt Quick software
-// renderer: a view of static posts gains nothing from OpenGL, while on a machine without a
-// graphics card (Mesa's llvmpipe, a remote X display) every repaint of a label next to the view
-// recomposed the whole window on the processor and held the window's thread for 5-18 ms. The
-// QT_QUICK_BACKEND environment variable still chooses another renderer.
+// The view draws with the Qt Quick software renderer: a view of static posts gains nothing from
+// OpenGL, while on a machine without a graphics card (Mesa's llvmpipe, a remote X display) every
+// repaint of a label next to the view recomposed the whole window on the processor and held the
+// window's thread for 5-18 ms. With it, nothing in the process draws with OpenGL (the engine
+// then renders without it too), so X11's OpenGL support is not loaded either: the share context
+// the engine asks for at start-up loaded the system's OpenGL driver, about 110 ms of a 300 ms
+// start. The QT_QUICK_BACKEND and QT_XCB_GL_INTEGRATION environment variables still choose.
 void PrepareWebViewProcess();

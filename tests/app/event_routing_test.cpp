@@ -195,7 +195,7 @@ TEST_F(EventRoutingTest, ClicksLabelsAndTimerReachTheirHandlers) {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(form->lbl_ad1, &leave);
     form->tmr_ad->setInterval(1);
-    QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [] {
             for (const auto& c : RecordedCalls()) {
                 if (c.handler == "tmr_adTimer") {
@@ -204,7 +204,7 @@ TEST_F(EventRoutingTest, ClicksLabelsAndTimerReachTheirHandlers) {
             }
             return false;
         },
-        2000);
+        2000));
     form->tmr_ad->stop();
 
     EXPECT_EQ(CallsOf("btn_rightClick"), 1);
