@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-webengine-dev libgl-dev libx11-dev libxext-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev libx11-dev libxext-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei

@@ -7,10 +7,11 @@
 #     steps; goals: median within one frame, 16 ms, and the 95th percentile within two, 33 ms);
 #   - peak memory of the program and every process it started (the web view's included), once
 #     the whole topic is loaded.
-# Times come from tovalin-x-probe, which reads the screen straight from the X server (through
-# shared memory, about 1 ms a look): a step counts from the moment xdotool has sent the key
-# release and ended until the post's banner colour is on screen. xdotool runs with --delay 0:
-# by default it sleeps 6 ms after sending before it ends, which would start the clock late.
+# Times come from tovalin-x-probe, which sends the key event itself (XTEST) and then reads the
+# screen straight from the X server (through shared memory, about 1 ms a look): a step counts
+# from the moment the X server has taken the key release until the post's banner colour is on
+# screen. (Timing from the end of an xdotool command started the clock 1-3 ms late, and 7-9 ms
+# with xdotool's default delay between events.)
 #
 # The machine's load average is printed beside the figures: on a busy machine they are not the
 # program's own.
@@ -57,7 +58,7 @@ trap cleanup EXIT
 if [ ! -x "$probe" ]; then
   # Not built with the project: build the one-file probe here.
   probe="$work/tovalin-x-probe"
-  c++ -O2 -std=c++20 bench/e2e/x_probe.cpp -lX11 -lXext -o "$probe"
+  c++ -O2 -std=c++20 bench/e2e/x_probe.cpp -lX11 -lXext -lXtst -o "$probe"
 fi
 
 "$site" --port 0 --idle-exit 600 --pages "$pages" --replies-per-page "$replies_per_page" >"$work/site.out" &
@@ -94,7 +95,8 @@ window=$(xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1)
 xdotool windowfocus "$window"
 xdotool mousemove $((box[0] + 200)) $((box[1] + 12)) click 1
 sleep 1
-enter=$("$probe" "${view[@]}" "${banners[0]}" "$banner_pixels" "$probe_timeout_ms" xdotool key --delay 0 Return | awk '{print $1}')
+enter=$("$probe" "${view[@]}" "${banners[0]}" "$banner_pixels" "$probe_timeout_ms" --key-down Return | awk '{print $1}')
+xdotool keyup Return
 
 # The first page holds a few dozen of the starter's posts; let the load run ahead of the steps.
 sleep 2
@@ -102,9 +104,9 @@ sleep 2
 for ((k = 1; k <= steps; k++)); do
   # Pressed, held a moment as a hand does (well short of the auto-repeat delay), released: the
   # window steps on the release, and the clock starts when the release has been sent.
-  xdotool keydown --delay 0 Right
+  xdotool keydown Right
   sleep 0.03
-  "$probe" "${view[@]}" "${banners[k % 8]}" "$banner_pixels" "$probe_timeout_ms" xdotool keyup --delay 0 Right |
+  "$probe" "${view[@]}" "${banners[k % 8]}" "$banner_pixels" "$probe_timeout_ms" --key-up Right |
     awk '{print $1}' >>"$work/steps"
 done
 sort -n "$work/steps" -o "$work/steps"

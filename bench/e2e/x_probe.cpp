@@ -1,16 +1,23 @@
 // tovalin-x-probe: measures, from outside the program, how long a window takes to show
-// something. It optionally runs an input command (an xdotool key press, say), then reads a
-// rectangle of the screen straight from the X server until enough of its pixels have a given
-// colour, and prints the elapsed milliseconds.
+// something. It optionally sends a key event or runs an input command, then reads a rectangle
+// of the screen straight from the X server until enough of its pixels have a given colour, and
+// prints the elapsed milliseconds.
 //
+//   tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [--key-down KEY | --key-up KEY]
 //   tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [command...]
 //
-// Output: "<ms since the command returned> <ms since the command was started>", or "timeout"
-// (exit status 1). With no command both figures count from the probe's start.
+// --key-down / --key-up press or release KEY (an X key name: Right, Return) through the XTEST
+// extension; the clock starts once the X server has taken the event, which is as close to the
+// moment the program can read it as an outside probe gets. A command (xdotool, say) starts the
+// clock when it has ended, 1-3 ms after its events went out.
+//
+// Output: "<ms since the key event or the command's end> <ms since the probe began>", or
+// "timeout" (exit status 1). With neither both figures count from the probe's start.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/XTest.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -146,7 +153,18 @@ int main(int argc, char** argv) {
 
     ScreenReader reader(display, w, h);
     const auto started = Clock::now();
-    if (argc > 8) {
+    const std::string mode = argc > 9 ? argv[8] : "";
+    if (mode == "--key-down" || mode == "--key-up") {
+        const KeySym sym = XStringToKeysym(argv[9]);
+        const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
+        int event = 0, error = 0, major = 0, minor = 0;
+        if (code == 0 || XTestQueryExtension(display, &event, &error, &major, &minor) == 0) {
+            std::fprintf(stderr, "cannot send the key %s\n", argv[9]);
+            return 2;
+        }
+        XTestFakeKeyEvent(display, code, mode == "--key-down" ? True : False, CurrentTime);
+        XSync(display, False);  // the server has queued the event for the focused window
+    } else if (argc > 8) {
         const pid_t child = fork();
         if (child == 0) {
             execvp(argv[8], argv + 8);
