@@ -21,58 +21,9 @@ sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(200 2000)
 exporter=$build/tools/export/tovalin-export
 [ -x "$exporter" ] || { echo "no $exporter: build the project first" >&2; exit 2; }
-nginx_bin=${NGINX:-/usr/sbin/nginx}
-
 work=$(mktemp -d /tmp/tovalin-bench.XXXXXX)
-nginx_pid=
-cleanup() {
-    if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-mkdir -p "$work/site" "$work/nginx"
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-worker_processes 1;
-user root;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-    access_log off;
-    sendfile on;
-    tcp_nopush on;
-    keepalive_timeout 60s;
-    keepalive_requests 100000;
-    default_type text/html;
-    client_body_temp_path $work/nginx;
-    proxy_temp_path $work/nginx;
-    fastcgi_temp_path $work/nginx;
-    uwsgi_temp_path $work/nginx;
-    scgi_temp_path $work/nginx;
-    server {
-        listen 127.0.0.1:$port;
-        root $work/site;
-    }
-}
-CONF
-"$nginx_bin" -p "$work/nginx" -c "$work/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 50); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/" && break
-    sleep 0.1
-done
-
-# Runs a command and prints "wall cpu" in seconds (cpu = user + system).
-timed() {
-    local TIMEFORMAT='%3R %3U %3S'
-    { time "$@" > /dev/null 2> /dev/null; } 2> "$work/time"
-    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
-}
-best() { printf '%s\n' "$@" | sort -n | head -1; }
-ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
+source bench/topic/static_site.sh
+start_static_site
 
 printf '%-6s %-9s %-9s %-6s %-9s %-9s %-6s %-9s %-4s %-6s %-9s %s\n' pages export_s curl_s ratio \
     export_cpu curl_cpu ratio python_s MB posts md_s md/json

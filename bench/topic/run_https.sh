@@ -15,15 +15,8 @@ runs=${2:-7}
 pages=${3:-200}
 exporter=$build/tools/export/tovalin-export
 [ -x "$exporter" ] || { echo "no $exporter: build the project first" >&2; exit 2; }
-nginx_bin=${NGINX:-/usr/sbin/nginx}
-
 work=$(mktemp -d /tmp/tovalin-bench-tls.XXXXXX)
-nginx_pid=
-cleanup() {
-    if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/topic/static_site.sh
 
 # The authority and a certificate for 127.0.0.1 (P-256 keys, as a current site would use).
 (
@@ -38,50 +31,8 @@ trap cleanup EXIT
         -days 1 -extfile site.ext
 ) > /dev/null 2>&1
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-mkdir -p "$work/site" "$work/nginx"
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-worker_processes 1;
-user root;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-    access_log off;
-    sendfile on;
-    tcp_nopush on;
-    keepalive_timeout 60s;
-    keepalive_requests 100000;
-    default_type text/html;
-    client_body_temp_path $work/nginx;
-    proxy_temp_path $work/nginx;
-    fastcgi_temp_path $work/nginx;
-    uwsgi_temp_path $work/nginx;
-    scgi_temp_path $work/nginx;
-    server {
-        listen 127.0.0.1:$port ssl;
-        ssl_certificate $work/site.pem;
-        ssl_certificate_key $work/site.key;
-        ssl_protocols TLSv1.2 TLSv1.3;
-        root $work/site;
-    }
-}
-CONF
-"$nginx_bin" -p "$work/nginx" -c "$work/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 50); do
-    curl -s --cacert "$work/ca.pem" -o /dev/null "https://127.0.0.1:$port/" && break
-    sleep 0.1
-done
-
-timed() {
-    local TIMEFORMAT='%3R %3U %3S'
-    { time "$@" > /dev/null 2> /dev/null; } 2> "$work/time"
-    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
-}
-best() { printf '%s\n' "$@" | sort -n | head -1; }
-ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
+start_static_site ssl "ssl_certificate $work/site.pem; ssl_certificate_key $work/site.key; ssl_protocols TLSv1.2 TLSv1.3;" \
+    --cacert "$work/ca.pem"
 
 base="https://127.0.0.1:$port/n$pages"
 python3 bench/topic/make_topic.py "$work/site/n$pages" "$pages" "$base" > "$work/addresses"

@@ -34,5 +34,3 @@ std::string MarkdownInline(std::string_view text);
 // allowed in one (space, control, '<', '>') are percent-encoded.
 std::string MarkdownAutolinkAddress(std::string_view address);
 
-// Text escaped for HTML element content and double-quoted attribute values.
-std::string HtmlEscape(std::string_view text);

@@ -5,6 +5,7 @@
 #include "tools/export/export_text.h"
 #include "tools/export/html_tree.h"
 #include "tools/export/post_markup.h"
+#include "tools/text/html_escape.h"
 
 using namespace export_html;
 

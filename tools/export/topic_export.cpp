@@ -12,6 +12,7 @@
 #include "net/net_exceptions.h"
 #include "tools/export/export_text.h"
 #include "tools/export/post_markup.h"
+#include "tools/text/html_escape.h"
 #include "topic/topic_cutting.h"
 
 std::optional<TExportFormat> ParseExportFormat(std::string_view name) {

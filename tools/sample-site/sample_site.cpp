@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tools/sample-site/announce_page.h"
+#include "tools/text/html_escape.h"
 
 namespace {
 
@@ -35,30 +36,6 @@ SiteResponse Page(int status, std::string body) {
 SiteResponse Simple(int status, const std::string& message) {
     return Page(status, "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + message +
                             "</title></head><body><p>" + message + "</p></body></html>\n");
-}
-
-// The request's own text goes back into a page only escaped.
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 std::string Link(const std::string& address, const std::string& text) {
@@ -115,7 +92,8 @@ SiteResponse SampleSite::Respond(const SiteRequest& request) {
         }
     }
     if (path.rfind("/people/", 0) == 0 && path.size() > 9 && path.back() == '/') {
-        const std::string slug = EscapeHtml(path.substr(8, path.size() - 9));
+        // The request's own text goes back into the page only escaped.
+        const std::string slug = HtmlEscape(path.substr(8, path.size() - 9));
         return Page(200, "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + slug +
                              "</title></head><body><h1>" + slug +
                              "</h1><p>这个人很懒，什么也没有写。</p></body></html>\n");
