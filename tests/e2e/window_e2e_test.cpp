@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/window_under_test.h"
 #include "tests/e2e/x_session.h"
 #include "tests/support/loopback_server.h"
 #include "tests/tools/site_process.h"
@@ -40,26 +41,13 @@ using tovalin::test::SampleSiteProcess;
 // The sample topic's starter writes the opening post and 76 replies.
 constexpr const char* kSampleTopicPosts = "77";
 
-// The window's fixed layout (client coordinates).
-constexpr int kWindowWidth = 670;
-constexpr int kWindowHeight = 730;
-constexpr Rect kView{66, 200, 538, 489};
-constexpr Rect kAddressBox{144, 98, 521, 25};
-constexpr Rect kCaptionLabel{40, 156, 200, 26};
+// More of the window's layout (client coordinates), beside the shared parts.
 constexpr Rect kStatusLine{404, 156, 200, 26};
 constexpr Rect kTickerCaption{16, 706, 85, 22};
-constexpr Rect kTickerTitle{104, 706, 540, 22};
 constexpr Rect kNextButton{596, 320, 69, 120};
 constexpr Rect kCloseButton{581, 9, 56, 65};
 
-// The web view starts its own processes; on a loaded two-core machine that takes a while.
-constexpr auto kWindowWait = 60s;
-constexpr auto kShowWait = 30s;
 constexpr auto kExitWait = 10s;
-// A banner is 480 x 48 pixels; seeing a good part of it means the post is on display.
-constexpr int kBannerPixels = 480 * 48 / 2;
-// Anti-aliased text of a short line gives at least this many dark pixels.
-constexpr int kTextPixels = 40;
 // The ticker's first counted tick comes at most two timer periods after the window appears.
 constexpr auto kPromptWait = 20s;
 // Long enough for a wrong step to have shown up on screen.
@@ -67,32 +55,9 @@ constexpr auto kSettle = 1500ms;
 // Past the X server's key repeat delay (660 ms by default), so the held key repeats.
 constexpr auto kHeld = 1500ms;
 
-std::string OutputFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string folder = std::string(TOVALIN_E2E_OUTPUT_DIR) + "/" + info->name();
-    RunCommand("mkdir -p '" + folder + "'");
-    return folder;
-}
-
-// The binary built beside this test, or another one (an installed package's, say) named by
-// TOVALIN_E2E_BINARY.
-std::string ProgramUnderTest() {
-    const char* other = std::getenv("TOVALIN_E2E_BINARY");
-    return other != nullptr && *other != '\0' ? other : TOVALIN_BINARY;
-}
-
-Rect Offset(Rect r, const Rect& window) {
-    return Rect{window.x + r.x, window.y + r.y, r.width, r.height};
-}
-
 std::string MadeFolder(const std::string& folder) {
     RunCommand("mkdir -p '" + folder + "'");
     return folder;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // How one run of the program is set up.
@@ -188,21 +153,8 @@ class WindowRun {
 
 class WindowE2E : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (const char* tool : {"Xvfb", "xdotool", "xprop", "import", "convert"}) {
-            if (!HaveProgram(tool)) {
-                GTEST_SKIP() << tool
-                             << " is not installed (Debian: xvfb, xdotool, x11-utils, imagemagick)";
-            }
-        }
-    }
+    void SetUp() override { SkipWithoutXTools(); }
 };
-
-// Whether the starter's post k is on display in the view.
-bool ShowsPost(const Screenshot& shot, const Rect& window, int k) {
-    return shot.CountColour(Offset(kView, window), ParseColour(StarterBannerColour(k))) >=
-           kBannerPixels;
-}
 
 TEST_F(WindowE2E, ReadsTheSampleTopicThroughAddressBoxArrowsAndButtons) {
     const std::string folder = OutputFolder();

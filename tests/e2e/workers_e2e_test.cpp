@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/window_under_test.h"
 #include "tests/e2e/x_session.h"
 #include "tests/support/loopback_server.h"
 #include "tests/tools/site_process.h"
@@ -26,52 +27,11 @@ namespace {
 using namespace std::chrono_literals;
 using tovalin::test::SampleSiteProcess;
 
-// The window's fixed layout (client coordinates).
-constexpr Rect kView{66, 200, 538, 489};
-constexpr Rect kAddressBox{144, 98, 521, 25};
-// The caption alone: the status line shares its row (right-aligned) and changes as pages arrive.
-constexpr Rect kCaptionLabel{40, 156, 200, 26};
+// The whole ticker row, caption and title (client coordinates).
 constexpr Rect kTicker{16, 706, 628, 22};
-constexpr Rect kTickerTitle{104, 706, 540, 22};
-
-// The web view starts its own processes; on a loaded two-core machine that takes a while.
-constexpr auto kWindowWait = 60s;
-constexpr auto kShowWait = 30s;
-// A banner is 480 x 48 pixels; seeing a good part of it means the post is on display.
-constexpr int kBannerPixels = 480 * 48 / 2;
-// Anti-aliased text of a short line gives at least this many dark pixels.
-constexpr int kTextPixels = 40;
 // The ticker's timer period, and a margin for a loaded machine.
 constexpr auto kTick = 6s;
 constexpr auto kTickMargin = 4s;
-
-std::string OutputFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string folder = std::string(TOVALIN_E2E_OUTPUT_DIR) + "/" + info->name();
-    RunCommand("mkdir -p '" + folder + "'");
-    return folder;
-}
-
-std::string ProgramUnderTest() {
-    const char* other = std::getenv("TOVALIN_E2E_BINARY");
-    return other != nullptr && *other != '\0' ? other : TOVALIN_BINARY;
-}
-
-Rect Offset(Rect r, const Rect& window) {
-    return Rect{window.x + r.x, window.y + r.y, r.width, r.height};
-}
-
-bool ShowsPost(const Screenshot& shot, const Rect& window, int k) {
-    return shot.CountColour(Offset(kView, window), ParseColour(StarterBannerColour(k))) >=
-           kBannerPixels;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The program on its own X server, with the environment a case gives it.
 class ProgramRun {
@@ -128,14 +88,7 @@ class ProgramRun {
 
 class WorkersE2E : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (const char* tool : {"Xvfb", "xdotool", "xprop", "import", "convert"}) {
-            if (!HaveProgram(tool)) {
-                GTEST_SKIP() << tool
-                             << " is not installed (Debian: xvfb, xdotool, x11-utils, imagemagick)";
-            }
-        }
-    }
+    void SetUp() override { SkipWithoutXTools(); }
 };
 
 TEST_F(WorkersE2E, WithNoAnnouncementAddressTheTickerStaysEmptyAndATopicLoads) {
