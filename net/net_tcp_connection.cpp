@@ -1,6 +1,7 @@
 #include "net/net_tcp_connection.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -73,16 +74,49 @@ bool ResolveHost(const std::string& host, in_addr& out) {
     return true;
 }
 
-// A blocking connect that a signal interrupted goes on in the background; wait for its end.
-int FinishInterruptedConnect(int fd) {
-    pollfd p{fd, POLLOUT, 0};
-    while (::poll(&p, 1, -1) < 0) {
-        if (errno != EINTR)
-            return errno;
+// How often a connect under way looks whether it was aborted. An abort also shuts the socket
+// down, which ends the wait at once; the look covers an abort that came just before the connect
+// began, when there was nothing to shut down yet.
+constexpr int kConnectAbortLookMs = 100;
+
+// Connects without blocking and waits for the outcome (an errno value, 0 when connected), or
+// until `aborted` says the connection is no longer wanted (ECONNABORTED). The wait is otherwise
+// the platform's own connect limit. The socket is blocking again afterwards.
+template <typename Aborted>
+int ConnectAbortably(int fd, const sockaddr_in& remote, Aborted aborted) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+        return errno;
     }
     int err = 0;
-    socklen_t len = sizeof err;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        err = errno;
+    }
+    if (err == EINPROGRESS || err == EINTR) {
+        for (;;) {
+            if (aborted()) {
+                return ECONNABORTED;
+            }
+            pollfd p{fd, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, kConnectAbortLookMs);
+            if (ready < 0 && errno != EINTR) {
+                return errno;
+            }
+            if (ready > 0) {
+                socklen_t len = sizeof err;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+                    err = errno;
+                }
+                break;
+            }
+        }
+    }
+    if (err == 0 && aborted()) {
+        return ECONNABORTED;
+    }
+    if (err == 0 && ::fcntl(fd, F_SETFL, flags) < 0) {
+        return errno;
+    }
     return err;
 }
 
@@ -398,8 +432,17 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw ENetInvalidSocket("Cannot allocate socket.");
-    auto fail = [fd](int code) {
-        ::close(fd);
+    {
+        // From here an abort shuts the socket down, which also ends a connect under way.
+        const std::lock_guard<std::mutex> lock(gate_.Lock);
+        gate_.Fd = fd;
+    }
+    const auto aborted = [this] {
+        const std::lock_guard<std::mutex> lock(gate_.Lock);
+        return gate_.Aborted;
+    };
+    auto fail = [this, fd](int code) {
+        CloseGated(fd, &gate_);
         if (code == kCodeAddressInUse) {
             throw ENetCouldNotBindSocket(
                 "Could not bind socket. Address and port are already in use.");
@@ -418,24 +461,18 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    // A host-name lookup cannot be cut short (the C library offers no way), but nothing
+    // connects after an abort that came during it.
     if (!ResolveHost(host, remote.sin_addr)) {
-        ::close(fd);
+        CloseGated(fd, &gate_);
         throw MakeSocketError(kCodeHostNotFound);
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        int err = errno == EINTR ? FinishInterruptedConnect(fd) : errno;
-        if (err != 0) {
-            ::close(fd);
-            throw MakeSocketError(SocketCodeFromErrno(err));
-        }
-    }
-    {
-        const std::lock_guard<std::mutex> lock(gate_.Lock);
-        if (gate_.Aborted) {
-            ::close(fd);
+    if (const int err = ConnectAbortably(fd, remote, aborted); err != 0) {
+        CloseGated(fd, &gate_);
+        if (aborted()) {
             throw ENetTCPConnectionError("Connection aborted.");
         }
-        gate_.Fd = fd;
+        throw MakeSocketError(SocketCodeFromErrno(err));
     }
     if (tls == nullptr) {
         holder_ = std::make_unique<TNetIOHandlerSocket>(fd);
