@@ -73,7 +73,7 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 base="$(head -n 1 "$work/site.out")"
 topic="${base}group/topic/2001/"
 
-export QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+export QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb
 export TOVALIN_TOPIC_URL="$topic"
 # Settings of its own: nothing remembered from another run moves the first post shown.
 export XDG_CONFIG_HOME="$work/config"

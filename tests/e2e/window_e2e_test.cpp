@@ -88,7 +88,6 @@ class WindowRun {
             {"DISPLAY", x_.Display()},
             {"QT_QPA_PLATFORM", "xcb"},
             {"QTWEBENGINE_DISABLE_SANDBOX", "1"},
-            {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"},
             {"TOVALIN_TOPIC_URL", options.topicInBox ? site_->Url("/group/topic/1001/") : ""},
             {"TOVALIN_ANNOUNCE_URL", site_->Url(options.announcementPath)},
             {"TOVALIN_STATUS_ECHO", "1"},

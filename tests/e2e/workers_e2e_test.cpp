@@ -41,7 +41,6 @@ class ProgramRun {
         env["DISPLAY"] = x_.Display();
         env["QT_QPA_PLATFORM"] = "xcb";
         env["QTWEBENGINE_DISABLE_SANDBOX"] = "1";
-        env["QTWEBENGINE_CHROMIUM_FLAGS"] = "--disable-gpu";
         app_ = std::make_unique<ChildProcess>(std::vector<std::string>{ProgramUnderTest()}, env,
                                               folder + "/tovalin.log");
         const auto window = x_.WaitForWindow(app_->Pid(), kWindowWait);
