@@ -99,6 +99,7 @@ int main(int argc, char* argv[]) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     TApplication app(argc, argv);
+    WebViewProcessStarted();
     QString address;
     if (const auto status = ParseCommandLine(QApplication::arguments(), address)) {
         return *status;

@@ -84,6 +84,9 @@ constexpr int kConnectAbortLookMs = 100;
 // the platform's own connect limit. The socket is blocking again afterwards.
 template <typename Aborted>
 int ConnectAbortably(int fd, const sockaddr_in& remote, Aborted aborted) {
+    if (aborted()) {
+        return ECONNABORTED;  // an abort during the host-name lookup: nothing goes out
+    }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
         return errno;

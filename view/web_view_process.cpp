@@ -30,6 +30,7 @@ bool IsNoOpenGLNotice(const QString& message) {
 }
 
 QtMessageHandler previousHandler = nullptr;
+bool setOpenGLIntegration = false;  // the variable is ours, not the user's
 
 void DropNoOpenGLNotice(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtWarningMsg && IsNoOpenGLNotice(message)) {
@@ -60,6 +61,16 @@ void PrepareWebViewProcess() {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+        setOpenGLIntegration = true;
         previousHandler = qInstallMessageHandler(DropNoOpenGLNotice);
+    }
+}
+
+void WebViewProcessStarted() {
+    // X11 has read it by now: the engine's share context was made in the application object's
+    // construction.
+    if (setOpenGLIntegration) {
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+        setOpenGLIntegration = false;
     }
 }

@@ -11,3 +11,8 @@
 // the engine asks for at start-up loaded the system's OpenGL driver, about 110 ms of a 300 ms
 // start. The QT_QUICK_BACKEND and QT_XCB_GL_INTEGRATION environment variables still choose.
 void PrepareWebViewProcess();
+
+// Call once the application object exists: what was set in the environment for this process's
+// own start is taken back, so the programs it starts (the desktop opener, the browser it opens)
+// get the user's environment and keep their OpenGL.
+void WebViewProcessStarted();

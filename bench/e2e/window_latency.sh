@@ -95,8 +95,7 @@ window=$(xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1)
 xdotool windowfocus "$window"
 xdotool mousemove $((box[0] + 200)) $((box[1] + 12)) click 1
 sleep 1
-enter=$("$probe" "${view[@]}" "${banners[0]}" "$banner_pixels" "$probe_timeout_ms" --key-down Return | awk '{print $1}')
-xdotool keyup Return
+enter=$("$probe" "${view[@]}" "${banners[0]}" "$banner_pixels" "$probe_timeout_ms" --key Return | awk '{print $1}')
 
 # The first page holds a few dozen of the starter's posts; let the load run ahead of the steps.
 sleep 2

@@ -3,13 +3,14 @@
 // of the screen straight from the X server until enough of its pixels have a given colour, and
 // prints the elapsed milliseconds.
 //
-//   tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [--key-down KEY | --key-up KEY]
-//   tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [command...]
+//   tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [--key KEY | --key-down KEY | --key-up
+//   KEY] tovalin-x-probe X Y W H '#rrggbb' MIN_PIXELS TIMEOUT_MS [command...]
 //
 // --key-down / --key-up press or release KEY (an X key name: Right, Return) through the XTEST
 // extension; the clock starts once the X server has taken the event, which is as close to the
-// moment the program can read it as an outside probe gets. A command (xdotool, say) starts the
-// clock when it has ended, 1-3 ms after its events went out.
+// moment the program can read it as an outside probe gets. --key presses and releases at once,
+// the clock starting with the press (for a program that acts on the press). A command (xdotool,
+// say) starts the clock when it has ended, 1-3 ms after its events went out.
 //
 // Output: "<ms since the key event or the command's end> <ms since the probe began>", or
 // "timeout" (exit status 1). With neither both figures count from the probe's start.
@@ -27,6 +28,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -43,6 +45,13 @@ double Millis(Clock::time_point from, Clock::time_point to) {
 // Reads the rectangle from the X server. Through shared memory when the server offers it: a
 // look over the 538 x 489 web view through the connection took about 9 ms, and each look must be
 // short next to the times measured (it adds up to one look to every figure).
+bool attachFailed = false;
+
+int NoteAttachError(Display*, XErrorEvent*) {
+    attachFailed = true;
+    return 0;
+}
+
 class ScreenReader {
   public:
     ScreenReader(Display* display, int w, int h) : display_(display) {
@@ -62,11 +71,30 @@ class ScreenReader {
             image_ = nullptr;
             return;
         }
-        shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+        void* address = shmat(shm_.shmid, nullptr, 0);
+        shmctl(shm_.shmid, IPC_RMID, nullptr);  // gone once every side has let go of it
+        if (address == reinterpret_cast<void*>(-1)) {
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return;
+        }
+        shm_.shmaddr = image_->data = static_cast<char*>(address);
         shm_.readOnly = False;
-        XShmAttach(display, &shm_);
+        // A server that cannot reach this memory (another machine, another container) refuses
+        // the attach with an error, which would end the probe: caught here, and the probe reads
+        // through the connection instead.
+        attachFailed = false;
         XSync(display, False);
-        shmctl(shm_.shmid, IPC_RMID, nullptr);  // gone once both sides detach
+        const XErrorHandler previous = XSetErrorHandler(NoteAttachError);
+        const bool attached = XShmAttach(display, &shm_) != 0;
+        XSync(display, False);
+        XSetErrorHandler(previous);
+        if (!attached || attachFailed) {
+            shmdt(address);
+            image_->data = nullptr;
+            XDestroyImage(image_);
+            image_ = nullptr;
+        }
     }
     ~ScreenReader() {
         if (image_ != nullptr) {
@@ -154,7 +182,8 @@ int main(int argc, char** argv) {
     ScreenReader reader(display, w, h);
     const auto started = Clock::now();
     const std::string mode = argc > 9 ? argv[8] : "";
-    if (mode == "--key-down" || mode == "--key-up") {
+    std::optional<Clock::time_point> pressed;  // --key: the clock starts with the press
+    if (mode == "--key" || mode == "--key-down" || mode == "--key-up") {
         const KeySym sym = XStringToKeysym(argv[9]);
         const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
         int event = 0, error = 0, major = 0, minor = 0;
@@ -162,8 +191,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot send the key %s\n", argv[9]);
             return 2;
         }
-        XTestFakeKeyEvent(display, code, mode == "--key-down" ? True : False, CurrentTime);
+        XTestFakeKeyEvent(display, code, mode == "--key-up" ? False : True, CurrentTime);
         XSync(display, False);  // the server has queued the event for the focused window
+        if (mode == "--key") {
+            // Released at once, so a slow answer never makes the key repeat.
+            pressed = Clock::now();
+            XTestFakeKeyEvent(display, code, False, CurrentTime);
+            XFlush(display);
+        }
     } else if (argc > 8) {
         const pid_t child = fork();
         if (child == 0) {
@@ -173,7 +208,7 @@ int main(int argc, char** argv) {
         int status = 0;
         waitpid(child, &status, 0);
     }
-    const auto sent = Clock::now();
+    const auto sent = pressed.value_or(Clock::now());
     while (CountColour(reader, x, y, w, h, colour) < minPixels) {
         if (Millis(started, Clock::now()) > timeoutMs) {
             std::puts("timeout");

@@ -146,13 +146,16 @@ TEST_F(WorkersE2E, OfTwoLoadsOnlyTheNewerOneReachesTheWindow) {
 
 TEST_F(WorkersE2E, AnAnnouncementsFileAddressNeverReachesTheOpener) {
     const std::string folder = OutputFolder();
-    // A stand-in opener first on PATH: it records each address it is given.
+    // A stand-in opener first on PATH: it records each address it is given, and the graphics
+    // setting the program made for its own start, which the opener must not inherit.
     const std::string opened = folder + "/opened.txt";
-    RunCommand("rm -f '" + opened + "'");
+    const std::string inherited = folder + "/opener-gl.txt";
+    RunCommand("rm -f '" + opened + "' '" + inherited + "'");
     const std::string opener = folder + "/xdg-open";
     {
         std::ofstream script(opener);
-        script << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << opened << "'\n";
+        script << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << opened << "'\n"
+               << "printf '%s\\n' \"${QT_XCB_GL_INTEGRATION-unset}\" >> '" << inherited << "'\n";
     }
     RunCommand("chmod +x '" + opener + "'");
 
@@ -201,6 +204,7 @@ TEST_F(WorkersE2E, AnAnnouncementsFileAddressNeverReachesTheOpener) {
         std::this_thread::sleep_for(200ms);
     }
     EXPECT_EQ(ReadFile(opened), web + "\n");
+    EXPECT_EQ(ReadFile(inherited), "unset\n");
 }
 
 }  // namespace
