@@ -36,8 +36,9 @@ int PollReadable(int fd, int waitMs) {
     for (;;) {
         pollfd p{fd, POLLIN, 0};
         int r = ::poll(&p, 1, waitMs);
-        if (r >= 0 || errno != EINTR)
+        if (r >= 0 || errno != EINTR) {
             return r;
+        }
         if (waitMs >= 0) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -151,37 +152,43 @@ void TNetTCPConnection::CloseConnection() {
 }
 
 bool TNetTCPConnection::IsOpen() {
-    if (!holder_)
+    if (!holder_) {
         return false;
-    if (closed_)
+    }
+    if (closed_) {
         holder_->Close();
+    }
     return holder_->Connected();
 }
 
 void TNetTCPConnection::NoteClosed() {
     closed_ = true;
-    if (holder_)
+    if (holder_) {
         holder_->Close();
+    }
 }
 
 void TNetTCPConnection::ProbeClose() {
-    if (IsOpen())
+    if (IsOpen()) {
         Fill(kProbeWaitMs, false, false);
+    }
 }
 
 bool TNetTCPConnection::WaitReady(TNetIOResult::Kind want, int waitMs) {
     if (want == TNetIOResult::Kind::WantRead) {
         const int ready = PollReadable(holder_->Handle(), waitMs);
-        if (ready < 0)
+        if (ready < 0) {
             throw MakeSocketError(SocketCodeFromErrno(errno));
+        }
         return ready > 0;
     }
     pollfd p{holder_->Handle(), POLLOUT, 0};
     int ready;
     while ((ready = ::poll(&p, 1, waitMs)) < 0 && errno == EINTR) {
     }
-    if (ready < 0)
+    if (ready < 0) {
         throw MakeSocketError(SocketCodeFromErrno(errno));
+    }
     return ready > 0;
 }
 
@@ -207,8 +214,9 @@ bool TNetTCPConnection::Fill(int waitMs, bool failOnClose, bool failOnTimeout) {
             in_.resize(old);
             throw;
         }
-        if (r.kind != TNetIOResult::Kind::WantRead && r.kind != TNetIOResult::Kind::WantWrite)
+        if (r.kind != TNetIOResult::Kind::WantRead && r.kind != TNetIOResult::Kind::WantWrite) {
             break;
+        }
         bool ready;
         try {
             ready = WaitReady(r.kind, waitMs);
@@ -269,12 +277,15 @@ void TNetTCPConnection::MoveToSink(std::size_t n, std::string& sink) {
 }
 
 void TNetTCPConnection::CheckReadable() {
-    if (closed_)
+    if (closed_) {
         ThrowClosed();
-    if (!everOpened_)
+    }
+    if (!everOpened_) {
         throw ENetNotConnected("Not Connected");
-    if (!holder_ || !holder_->Connected())
+    }
+    if (!holder_ || !holder_->Connected()) {
         ThrowClosed();
+    }
 }
 
 std::string TNetTCPConnection::ReadLine() {
@@ -291,18 +302,21 @@ std::string TNetTCPConnection::ReadLine() {
             }
             std::string line(start, len);
             Consume(len + 1);
-            if (!line.empty() && line.back() == '\r')
+            if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
+            }
             return line;
         }
         searched_ = size;
-        if (size > maxLine)
+        if (size > maxLine) {
             throw ENetReadLnMaxLineLengthExceeded("Max line length exceeded.");
+        }
         CheckReadable();
         // The server may close mid-line: the partial line stays buffered and the caller sees an
         // empty line now and the close at the next read.
-        if (!Fill(kDefaultWait, true, true))
+        if (!Fill(kDefaultWait, true, true)) {
             return "";
+        }
     }
 }
 
@@ -380,12 +394,14 @@ void TNetTCPConnection::EndWrite() {
 
 void TNetTCPConnection::CheckSendable() {
     if (closed_ || (everOpened_ && (!holder_ || !holder_->Connected()))) {
-        if (holder_)
+        if (holder_) {
             holder_->Close();
+        }
         ThrowClosed();
     }
-    if (!everOpened_)
+    if (!everOpened_) {
         throw ENetNotConnected("Not Connected");
+    }
 }
 
 void TNetTCPConnection::SendAll(std::string_view bytes) {
@@ -404,8 +420,9 @@ void TNetTCPConnection::SendAll(std::string_view bytes) {
                 NoteClosed();
                 ThrowClosed();
             case TNetIOResult::Kind::Failed:
-                if (IsConnectionLostCode(r.code))
+                if (IsConnectionLostCode(r.code)) {
                     holder_->Close();
+                }
                 throw MakeSocketError(r.code);
         }
     }
@@ -433,8 +450,9 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
     }
 
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
         throw ENetInvalidSocket("Cannot allocate socket.");
+    }
     {
         // From here an abort shuts the socket down, which also ends a connect under way.
         const std::lock_guard<std::mutex> lock(gate_.Lock);
@@ -459,8 +477,9 @@ void TNetTCPConnection::OpenSocket(const std::string& host, int port, TNetTLSHan
         fail(SocketCodeFromErrno(errno));
     }
     // A port outside the 16-bit range would be cut to another port silently; refuse it instead.
-    if (port < 0 || port > 65535)
+    if (port < 0 || port > 65535) {
         fail(kCodeAddressNotAvailable);
+    }
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<std::uint16_t>(port));

@@ -119,6 +119,12 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     OnOpenLink = [](const QUrl& address) { (void)QDesktopServices::openUrl(address); };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    startEngine_.setSingleShot(true);
+    startEngine_.setInterval(0);
+    connect(&startEngine_, &QTimer::timeout, this, [this] {
+        ensureView();
+        loadBlank();
+    });
 }
 
 void TWebBrowser::paintEvent(QPaintEvent* event) {
@@ -128,10 +134,7 @@ void TWebBrowser::paintEvent(QPaintEvent* event) {
     // window's own kind of surface, so adding the view later does not make a new system window.)
     if (view_ == nullptr && !viewScheduled_) {
         viewScheduled_ = true;
-        QTimer::singleShot(0, this, [this] {
-            ensureView();
-            loadBlank();
-        });
+        startEngine_.start();
     }
 }
 

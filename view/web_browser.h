@@ -8,6 +8,7 @@
 // window routes it elsewhere) while the view stays on the post.
 
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -75,6 +76,7 @@ class TWebBrowser : public QWidget {
     bool blankReady_ = false;
     bool blankLoading_ = false;
     bool viewScheduled_ = false;  // the engine is started once the window has been painted
+    QTimer startEngine_;
     // A page closed before the empty page was in place.
     std::optional<QString> waiting_;
     double zoom_ = 0;  // 0: never set, the engine's own
