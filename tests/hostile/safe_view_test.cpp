@@ -7,40 +7,16 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "tests/view/view_rendering.h"
 #include "view/web_browser.h"
 
 namespace {
 
-constexpr int kEngineWaitMs = 15000;  // the engine's first start can be slow
+using view_test::RenderPost;
+using view_test::ShownHtml;
+
 // Long enough for a refresh of 0 or 1 s, a failing image's onerror, or an onload to have fired.
 constexpr int kSettleMs = 2500;
-
-QString ShownHtml(TWebBrowser& view) {
-    QString html;
-    bool done = false;
-    view.engineView()->page()->toHtml([&](const QString& result) {
-        html = result;
-        done = true;
-    });
-    // On a timeout the empty text fails the caller's check.
-    (void)QTest::qWaitFor([&] { return done; }, kEngineWaitMs);
-    return html;
-}
-
-// The window's render sequence with its fixed wrapper around the post.
-bool RenderPost(TWebBrowser& view, const QString& post, const QString& shown) {
-    view.setSize(538, 489);
-    view.Navigate("about:blank");
-    THTMLDocument* document = view.Document();
-    if (document == nullptr)
-        return false;
-    document->write(
-        "<html><body style=\"border:0px;overflow:auto;\"><div style=\"font-size:11px\">" + post +
-        "</div></body></html>");
-    document->close();
-    view.Refresh();
-    return QTest::qWaitFor([&] { return ShownHtml(view).contains(shown); }, kEngineWaitMs);
-}
 
 struct InertRow {
     const char* name;
@@ -122,7 +98,7 @@ TEST(SafeViewLinks, ClickedLinkOpensThroughTheSeamAndTheViewStays) {
         QTest::qWait(300);  // let the renderer lay the page out before clicking into it
         QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
         if (c.handedOn) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, kEngineWaitMs));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, view_test::kViewWaitMs));
             EXPECT_EQ(opened, QStringList({c.href}));
         } else {
             QTest::qWait(1000);

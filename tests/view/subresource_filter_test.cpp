@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/support/loopback_server.h"
+#include "tests/view/view_rendering.h"
 #include "view/web_browser.h"
 
 namespace {
@@ -23,9 +24,10 @@ using tovalin::test::HttpResponseWithLength;
 using tovalin::test::LoopbackServer;
 using tovalin::test::RequestTarget;
 using tovalin::test::ServerConnection;
+using view_test::RenderPost;
+using view_test::ShownHtml;
 using Type = QWebEngineUrlRequestInfo;
 
-constexpr int kWaitMs = 15000;  // a generous bound for the engine's first start
 // Long enough for a stylesheet, its import and its font, or a prefetch, to have been asked for.
 constexpr int kSettleMs = 2500;
 
@@ -71,7 +73,7 @@ void AnswerAnything(ServerConnection& conn) {
 // The filter runs on the main thread, so waiting for the server must keep the event loop going:
 // a blocking wait would hold back the very request it waits for.
 bool WaitForRequests(const LoopbackServer& server, std::size_t count) {
-    return QTest::qWaitFor([&] { return server.RequestCount() >= count; }, kWaitMs);
+    return QTest::qWaitFor([&] { return server.RequestCount() >= count; }, view_test::kViewWaitMs);
 }
 
 std::vector<std::string> Targets(const LoopbackServer& server) {
@@ -81,33 +83,6 @@ std::vector<std::string> Targets(const LoopbackServer& server) {
     }
     std::sort(targets.begin(), targets.end());
     return targets;
-}
-
-QString ShownHtml(TWebBrowser& view) {
-    QString html;
-    bool done = false;
-    view.engineView()->page()->toHtml([&](const QString& result) {
-        html = result;
-        done = true;
-    });
-    (void)QTest::qWaitFor([&] { return done; }, kWaitMs);
-    return html;
-}
-
-// The window's render sequence with its fixed wrapper around the post.
-bool RenderPost(TWebBrowser& view, const QString& post, const QString& shown) {
-    view.setSize(538, 489);
-    view.Navigate("about:blank");
-    THTMLDocument* document = view.Document();
-    if (document == nullptr) {
-        return false;
-    }
-    document->write(
-        "<html><body style=\"border:0px;overflow:auto;\"><div style=\"font-size:11px\">" + post +
-        "</div></body></html>");
-    document->close();
-    view.Refresh();
-    return QTest::qWaitFor([&] { return ShownHtml(view).contains(shown); }, kWaitMs);
 }
 
 TEST(SubresourceFilter, PassesPicturesFromTheWebAndWhatStaysInTheProcess) {

@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "tests/view/view_rendering.h"
 #include "view/document_swap.h"
 #include "view/markup_guard.h"
 #include "view/navigation_policy.h"
@@ -14,42 +15,13 @@
 
 namespace {
 
-constexpr int kWaitMs = 15000;  // a generous bound for the engine's first start
-
-// The document the view shows now, serialised by the engine.
-QString ShownHtml(TWebBrowser& browser) {
-    QString html;
-    bool done = false;
-    browser.engineView()->page()->toHtml([&](const QString& result) {
-        html = result;
-        done = true;
-    });
-    // On a timeout the empty text fails the caller's check.
-    (void)QTest::qWaitFor([&] { return done; }, kWaitMs);
-    return html;
-}
-
-// The render sequence the window uses, then a wait until the view shows `expected`.
-bool Render(TWebBrowser& browser, const QStringList& pieces, const QString& expected) {
-    browser.setSize(538, 489);
-    browser.Navigate("about:blank");
-    THTMLDocument* document = browser.Document();
-    if (document == nullptr) {
-        return false;
-    }
-    for (const QString& piece : pieces) {
-        document->write(piece);
-    }
-    document->close();
-    browser.Refresh();
-    return QTest::qWaitFor([&] { return ShownHtml(browser).contains(expected); }, kWaitMs);
-}
+using view_test::ShownHtml;
 
 TEST(WebBrowser, ShowsTheWrittenPageAndNeverRunsItsScripts) {
     TWebBrowser browser;
     browser.show();
     EXPECT_EQ(browser.Document(), nullptr) << "no document before the first Navigate";
-    ASSERT_TRUE(Render(
+    ASSERT_TRUE(view_test::RenderPieces(
         browser,
         {"<html><head><title>post</title></head><body>", "<p id=\"p\">楼主的第一帖 &amp; more</p>",
          "<script>document.title = 'script ran';"
@@ -64,7 +36,8 @@ TEST(WebBrowser, ShowsTheWrittenPageAndNeverRunsItsScripts) {
     EXPECT_EQ(browser.engineView()->title(), "post");
 
     // A second render replaces the first page whole.
-    ASSERT_TRUE(Render(browser, {"<html><body><p>second</p></body></html>"}, "second"));
+    ASSERT_TRUE(
+        view_test::RenderPieces(browser, {"<html><body><p>second</p></body></html>"}, "second"));
     const QString second = ShownHtml(browser);
     EXPECT_TRUE(second.contains("second"));
     EXPECT_FALSE(second.contains(QString::fromUtf8("楼主的第一帖")));
@@ -91,8 +64,8 @@ TEST(WebBrowser, ShowsPagesOfAnySizeAndTheLastWrittenWins) {
         post += line;
     }
     post += QString::fromUtf8("𠀀</p><p id=\"end\">长帖的最后一句</p>");
-    ASSERT_TRUE(Render(browser, {"<html><body>", post, "</body></html>"},
-                       QString::fromUtf8("长帖的最后一句")));
+    ASSERT_TRUE(view_test::RenderPieces(browser, {"<html><body>", post, "</body></html>"},
+                                        QString::fromUtf8("长帖的最后一句")));
     const QString shown = ShownHtml(browser);
     EXPECT_TRUE(shown.contains(QString::fromUtf8("\"quoted\" back\\slash"))) << "escaping";
     EXPECT_TRUE(shown.contains(QString::fromUtf8("𠀀</p>")));
@@ -105,8 +78,8 @@ TEST(WebBrowser, ShowsPagesOfAnySizeAndTheLastWrittenWins) {
         browser.Document()->close();
         browser.Refresh();
     }
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return ShownHtml(browser).contains("third of three"); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ShownHtml(browser).contains("third of three"); },
+                                view_test::kViewWaitMs));
     EXPECT_FALSE(ShownHtml(browser).contains("second of three"));
     EXPECT_EQ(browser.engineView()->url(), QUrl("about:blank")) << "no load per page";
 }
@@ -165,7 +138,8 @@ TEST(WebBrowser, MetaRefreshInAPostDoesNothing) {
     for (const char* post : posts) {
         TWebBrowser browser;
         browser.show();
-        ASSERT_TRUE(Render(browser, {QString::fromUtf8(post)}, "post text")) << post;
+        ASSERT_TRUE(view_test::RenderPieces(browser, {QString::fromUtf8(post)}, "post text"))
+            << post;
         const QUrl shown = browser.engineView()->url();
         QTest::qWait(2000);  // past the refresh time
         EXPECT_TRUE(ShownHtml(browser).contains("post text about http-equiv")) << post;
@@ -206,19 +180,20 @@ TEST(WebBrowser, AClickedLinkOpensOutsideAndTheViewStays) {
     QStringList opened;
     browser.OnOpenLink = [&](const QUrl& address) { opened.append(address.toString()); };
     browser.show();
-    ASSERT_TRUE(Render(browser,
-                       {"<html><body style=\"margin:0\">"
-                        "<a id=\"a\" href=\"http://site.example/people/7/\" style=\"display:block;"
-                        "width:538px;height:489px\">the starter's page</a>"
-                        "<a href=\"http://site.example/x\" target=\"_blank\">new window</a>"
-                        "</body></html>"},
-                       "the starter's page"));
+    ASSERT_TRUE(view_test::RenderPieces(
+        browser,
+        {"<html><body style=\"margin:0\">"
+         "<a id=\"a\" href=\"http://site.example/people/7/\" style=\"display:block;"
+         "width:538px;height:489px\">the starter's page</a>"
+         "<a href=\"http://site.example/x\" target=\"_blank\">new window</a>"
+         "</body></html>"},
+        "the starter's page"));
     const QUrl shown = browser.engineView()->url();
     QWidget* input = browser.engineView()->focusProxy();
     ASSERT_NE(input, nullptr);
     QTest::qWait(300);  // let the renderer lay the page out before clicking into it
     QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, view_test::kViewWaitMs));
     EXPECT_EQ(opened, QStringList({"http://site.example/people/7/"}));
     QTest::qWait(200);
     EXPECT_EQ(browser.engineView()->url(), shown);
