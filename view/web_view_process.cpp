@@ -1,14 +1,11 @@
 #include "view/web_view_process.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QString>
 #include <QtGlobal>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -36,16 +33,7 @@ void DropNoOpenGLNotice(QtMsgType type, const QMessageLogContext& context, const
     if (type == QtWarningMsg && IsNoOpenGLNotice(message)) {
         return;
     }
-    if (previousHandler != nullptr) {
-        previousHandler(type, context, message);
-        return;
-    }
-    const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit();
-    std::fprintf(stderr, "%s\n", line.constData());
-    std::fflush(stderr);
-    if (type == QtFatalMsg) {
-        std::abort();
-    }
+    previousHandler(type, context, message);  // Qt's own handler when none was installed
 }
 
 }  // namespace
