@@ -523,19 +523,24 @@ class TMarkdownWriter {
             out_ += para_;
             out_ += '\n';
         } else {
-            std::size_t start = 0;
-            while (start <= para_.size()) {
-                std::size_t end = para_.find('\n', start);
-                if (end == std::string::npos) {
-                    end = para_.size();
-                }
-                out_ += LinePrefix();
-                out_.append(para_, start, end - start);
-                out_ += '\n';
-                start = end + 1;
-            }
+            PrefixedLines(para_);
         }
         para_.clear();
+    }
+
+    // Each line of the text (an empty text is one empty line), behind the current line prefix.
+    void PrefixedLines(const std::string& text) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) {
+                end = text.size();
+            }
+            out_ += LinePrefix();
+            out_.append(text, start, end - start);
+            out_ += '\n';
+            start = end + 1;
+        }
     }
 
     void CodeBlock() {
@@ -553,16 +558,8 @@ class TMarkdownWriter {
         out_ += LinePrefix();
         out_ += fence;
         out_ += '\n';
-        std::size_t start = 0;
-        while (start <= preText_.size() && !preText_.empty()) {
-            std::size_t end = preText_.find('\n', start);
-            if (end == std::string::npos) {
-                end = preText_.size();
-            }
-            out_ += LinePrefix();
-            out_.append(preText_, start, end - start);
-            out_ += '\n';
-            start = end + 1;
+        if (!preText_.empty()) {
+            PrefixedLines(preText_);
         }
         out_ += LinePrefix();
         out_ += fence;
